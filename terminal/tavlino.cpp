@@ -1,0 +1,219 @@
+#include "tavlino.h"
+#include "ui_tavlino.h"
+
+#include "about.h"
+
+#include <QCloseEvent>
+#include <QSerialPortInfo>
+#include <QSettings>
+#include <QTimer>
+
+namespace {
+
+QByteArray lineEndBytes(int lineEndIndex)
+{
+    switch (lineEndIndex) {
+    case 1:
+        return QByteArrayLiteral("\n");
+    case 2:
+        return QByteArrayLiteral("\r\n");
+    default:
+        return QByteArray();
+    }
+}
+
+} // namespace
+
+Tavlino::Tavlino(QWidget *parent) : QMainWindow(parent), ui(new Ui_Tavlino)
+{
+    ui->setupUi(this);
+    connect(ui->input, SIGNAL(returnPressed()), this, SLOT(input_return_Pressed()));
+    settings = new QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvek"),
+                             QStringLiteral("Tavlino"));
+    loadSettings();
+    listSerialPorts();
+    serial = new QSerialPort(this);
+    connect(serial, &QSerialPort::errorOccurred, this, &Tavlino::serial_error_Occurred);
+    about = new About(this);
+    about->setModal(true);
+}
+
+Tavlino::~Tavlino()
+{
+    delete ui;
+    delete settings;
+}
+
+void Tavlino::listSerialPorts()
+{
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &port : ports)
+        ui->input_com->insertItem(ui->input_com->count(), port.portName());
+}
+
+void Tavlino::on_btn_Open_clicked()
+{
+    serial->setPortName(ui->input_com->currentText());
+    serial->setBaudRate(ui->input_baud->currentText().toInt(nullptr, 10));
+    if (!serial->open(QIODevice::ReadWrite))
+        return;
+    decoder.reset();
+    ui->btn_send->setEnabled(true);
+    connect(serial, SIGNAL(readyRead()), this, SLOT(dataReadyToRead()), Qt::UniqueConnection);
+    ui->btn_Open->setEnabled(false);
+}
+
+void Tavlino::dataReadyToRead()
+{
+    received += decoder.decode(serial->readAll());
+    scheduleShowReceived();
+}
+
+// A chatty device delivers many small reads between two frames; putting
+// each into the pane by itself would lay out and repaint the pane for every
+// one of them. They are gathered and shown together once per frame.
+void Tavlino::scheduleShowReceived()
+{
+    if (showScheduled || received.isEmpty())
+        return;
+    showScheduled = true;
+    QTimer::singleShot(0, this, &Tavlino::showReceived);
+}
+
+void Tavlino::showReceived()
+{
+    showScheduled = false;
+    if (received.isEmpty())
+        return;
+    ui->output->moveCursor(QTextCursor::End);
+    ui->output->insertPlainText(received);
+    ui->output->moveCursor(QTextCursor::End);
+    received.clear();
+}
+
+void Tavlino::on_btn_send_clicked()
+{
+    // A closed port accepts nothing: keep the text so the person can send it
+    // once the port is open, and claim nothing was sent.
+    if (!serial->isOpen())
+        return;
+    const QString line = ui->input->text();
+    const QByteArray bytes = line.toUtf8() + lineEndBytes(ui->input_einde->currentIndex());
+    if (serial->write(bytes) != bytes.size())
+        return;
+    if (ui->input_echo->checkState() != Qt::Unchecked) {
+        // Whatever the device sent before this line belongs above its echo.
+        showReceived();
+        ui->output->appendPlainText(QStringLiteral("( ") + line + ui->input_einde->currentText() +
+                                    QStringLiteral(" )"));
+    }
+    ui->input->addToHistory();
+}
+
+void Tavlino::input_return_Pressed()
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    ui->btn_send->animateClick();
+#else
+    ui->btn_send->animateClick(100);
+#endif
+}
+
+void Tavlino::input_key_Pressed(const QString &)
+{
+    on_btn_send_clicked();
+}
+
+void Tavlino::on_btn_clear_clicked()
+{
+    received.clear();
+    ui->output->clear();
+}
+
+void Tavlino::on_actionAbout_triggered()
+{
+    about->show();
+}
+
+void Tavlino::on_input_continu_stateChanged(int arg1)
+{
+    if (arg1 != 0) {
+        ui->btn_send->setEnabled(false);
+        connect(ui->input, SIGNAL(textEdited(QString)), this, SLOT(input_key_Pressed(QString)),
+                Qt::UniqueConnection);
+    } else {
+        ui->btn_send->setEnabled(serial->isOpen());
+        disconnect(ui->input, SIGNAL(textEdited(QString)), this, SLOT(input_key_Pressed(QString)));
+    }
+}
+
+// A USB adapter pulled out, or a pty whose other end hung up, reports a read
+// or resource error, and keeps reporting it for as long as the port stays
+// open. Close it so the person can plug the device back and press Open.
+void Tavlino::serial_error_Occurred(QSerialPort::SerialPortError error)
+{
+    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
+        return;
+    if (!serial->isOpen())
+        return;
+    closeLostPort();
+}
+
+void Tavlino::closeLostPort()
+{
+    disconnect(serial, SIGNAL(readyRead()), this, SLOT(dataReadyToRead()));
+    received += decoder.decode(serial->readAll());
+    showReceived();
+    serial->close();
+    serial->clearError();
+    ui->btn_send->setEnabled(false);
+    ui->btn_Open->setEnabled(true);
+}
+
+namespace {
+
+// A hand-edited or damaged store may hold anything; what is not a valid
+// entry of the list counts as missing, so the box never ends up without a
+// current entry (and never writes a -1 back at the next close).
+int storedIndex(const QSettings &settings, const QString &key, int count)
+{
+    bool isNumber = false;
+    const int index = settings.value(key).toInt(&isNumber);
+    return isNumber && index >= 0 && index < count ? index : 0;
+}
+
+bool storedSwitch(const QSettings &settings, const QString &key)
+{
+    const QVariant value = settings.value(key);
+    if (value.userType() == QMetaType::Bool)
+        return value.toBool();
+    const QString text = value.toString().trimmed().toLower();
+    return text == QLatin1String("true") || text == QLatin1String("1");
+}
+
+} // namespace
+
+void Tavlino::loadSettings()
+{
+    ui->input_baud->setCurrentIndex(
+        storedIndex(*settings, QStringLiteral("baudRate"), ui->input_baud->count()));
+    ui->input_echo->setChecked(storedSwitch(*settings, QStringLiteral("localEcho")));
+    ui->input_einde->setCurrentIndex(
+        storedIndex(*settings, QStringLiteral("lineEnd"), ui->input_einde->count()));
+}
+
+void Tavlino::saveSettings()
+{
+    settings->setValue(QStringLiteral("baudRate"), ui->input_baud->currentIndex());
+    settings->setValue(QStringLiteral("localEcho"), ui->input_echo->isChecked());
+    settings->setValue(QStringLiteral("lineEnd"), ui->input_einde->currentIndex());
+    // The store is otherwise written only when the event loop gets round to
+    // it, which a quitting program may never do.
+    settings->sync();
+}
+
+void Tavlino::closeEvent(QCloseEvent *event)
+{
+    saveSettings();
+    event->accept();
+}

@@ -1,0 +1,56 @@
+#ifndef TAVLINO_H
+#define TAVLINO_H
+
+#include "receivedecoder.h"
+
+#include <QMainWindow>
+#include <QSerialPort>
+#include <QString>
+
+class About;
+class QCloseEvent;
+class QSettings;
+class Ui_Tavlino;
+
+class Tavlino : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit Tavlino(QWidget *parent = nullptr);
+    ~Tavlino() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void on_btn_send_clicked();
+    void on_btn_Open_clicked();
+    void input_return_Pressed();
+    void input_key_Pressed(const QString &text);
+    void dataReadyToRead();
+    void on_btn_clear_clicked();
+    void on_actionAbout_triggered();
+    void on_input_continu_stateChanged(int arg1);
+    void serial_error_Occurred(QSerialPort::SerialPortError error);
+    void showReceived();
+
+private:
+    void loadSettings();
+    void saveSettings();
+    void listSerialPorts();
+    void scheduleShowReceived();
+    void closeLostPort();
+
+    Ui_Tavlino *ui;
+    QSerialPort *serial;
+    About *about;
+    QSettings *settings;
+
+    ReceiveDecoder decoder;
+    // Text read from the port but not yet in the pane; see showReceived().
+    QString received;
+    bool showScheduled = false;
+};
+
+#endif // TAVLINO_H

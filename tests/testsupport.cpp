@@ -1,0 +1,122 @@
+#include "testsupport.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <cerrno>
+#include <cstdlib>
+#include <utility>
+#include <fcntl.h>
+#include <unistd.h>
+
+PtyDevice::PtyDevice()
+{
+    master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0)
+        return;
+    if (grantpt(master) != 0 || unlockpt(master) != 0) {
+        ::close(master);
+        master = -1;
+        return;
+    }
+    path = QString::fromLocal8Bit(ptsname(master));
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+}
+
+PtyDevice::~PtyDevice()
+{
+    hangUp();
+}
+
+void PtyDevice::send(const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(master, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0)
+            done += n;
+        else if (n < 0 && errno != EAGAIN && errno != EINTR)
+            QFAIL("writing to the pty master failed");
+        else
+            QCoreApplication::processEvents();
+    }
+}
+
+QByteArray PtyDevice::received()
+{
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        got.append(buffer, int(n));
+    }
+    return got;
+}
+
+void PtyDevice::hangUp()
+{
+    if (master >= 0)
+        ::close(master);
+    master = -1;
+}
+
+namespace {
+QtMessageHandler previousHandler = nullptr;
+QStringList unexpected;
+QStringList expected;
+
+bool isExpected(const QString &message)
+{
+    for (const QString &pattern : std::as_const(expected)) {
+        if (QRegularExpression(pattern).match(message).hasMatch())
+            return true;
+    }
+    return false;
+}
+
+void collect(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg && !isExpected(message))
+        unexpected.append(message);
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+} // namespace
+
+void WarningGuard::install()
+{
+    // The offscreen platform cannot honour size hints and says so once per
+    // window; that is the platform talking, not the program.
+    expected << QStringLiteral("^This plugin does not support propagateSizeHints\\(\\)$");
+    previousHandler = qInstallMessageHandler(collect);
+}
+
+void WarningGuard::expect(const QString &pattern)
+{
+    expected << pattern;
+}
+
+QStringList WarningGuard::take()
+{
+    QStringList all;
+    all.swap(unexpected);
+    return all;
+}
+
+void prepareTestEnvironment()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Lives until the process ends: QSettings keeps the path it saw first.
+    static QTemporaryDir home;
+    const QString config = home.path() + QStringLiteral("/config");
+    const QString runtime = home.path() + QStringLiteral("/runtime");
+    QDir().mkpath(config);
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                       QFileDevice::ExeOwner);
+    if (qEnvironmentVariableIsEmpty("TAVLINO_KEEP_CONFIG_HOME"))
+        qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+}

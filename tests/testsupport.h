@@ -1,0 +1,59 @@
+#ifndef TESTSUPPORT_H
+#define TESTSUPPORT_H
+
+#include <QByteArray>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+#include <QtTest>
+
+// The master side of a pseudo-terminal pair: the test plays the device on
+// the master while the window opens the slave by its path.
+class PtyDevice
+{
+public:
+    PtyDevice();
+    ~PtyDevice();
+    PtyDevice(const PtyDevice &) = delete;
+    PtyDevice &operator=(const PtyDevice &) = delete;
+
+    bool isValid() const { return master >= 0; }
+    QString slavePath() const { return path; }
+
+    // Writes all of the bytes as the device, blocking until they are in the pty.
+    void send(const QByteArray &bytes);
+    // Everything the window has sent so far (reads without blocking).
+    QByteArray received();
+    // Hangs up, as an unplugged USB adapter does.
+    void hangUp();
+
+private:
+    int master = -1;
+    QString path;
+    QByteArray got;
+};
+
+// Collects Qt warnings that a test did not announce, so that, for example,
+// an on_<object>_<signal> slot that lost its automatic connection fails the
+// test instead of printing a line nobody reads.
+namespace WarningGuard {
+void install();
+// Messages matching the pattern are expected and not collected.
+void expect(const QString &pattern);
+QStringList take();
+} // namespace WarningGuard
+
+// Keeps every test off the person's own settings and runtime folders.
+void prepareTestEnvironment();
+
+#define TAVLINO_TEST_MAIN(TestObject)                                                              \
+    int main(int argc, char *argv[])                                                               \
+    {                                                                                              \
+        prepareTestEnvironment();                                                                  \
+        QApplication app(argc, argv);                                                              \
+        WarningGuard::install();                                                                   \
+        TestObject tc;                                                                             \
+        return QTest::qExec(&tc, argc, argv);                                                      \
+    }
+
+#endif // TESTSUPPORT_H

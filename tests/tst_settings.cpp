@@ -1,0 +1,205 @@
+#include "testsupport.h"
+
+#include "tavlino.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+QComboBox *combo(QWidget *window, const char *name)
+{
+    return window->findChild<QComboBox *>(QLatin1String(name));
+}
+
+QCheckBox *echoBox(QWidget *window)
+{
+    return window->findChild<QCheckBox *>(QStringLiteral("input_echo"));
+}
+
+// The two helper roles this test binary plays when started by the test
+// itself, so that the settings cross a real process exit.
+int runChild(const QByteArray &role, int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    Tavlino window;
+    window.show();
+    if (role == "choose") {
+        combo(&window, "input_baud")->setCurrentIndex(7);
+        echoBox(&window)->setChecked(true);
+        combo(&window, "input_einde")->setCurrentIndex(2);
+        QTimer::singleShot(0, &window, &QWidget::close);
+        return app.exec();
+    }
+    std::printf("%s %d %d\n", qPrintable(combo(&window, "input_baud")->currentText()),
+                int(echoBox(&window)->isChecked()), combo(&window, "input_einde")->currentIndex());
+    return 0;
+}
+
+QString storePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Orvek/Tavlino.conf");
+}
+
+} // namespace
+
+class SettingsTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QByteArray runHelper(const QByteArray &role, const QString &configHome)
+    {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TAVLINO_SETTINGS_CHILD"), QString::fromLatin1(role));
+        env.insert(QStringLiteral("TAVLINO_KEEP_CONFIG_HOME"), QStringLiteral("1"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), QStringList());
+        if (!child.waitForFinished(60000) || child.exitStatus() != QProcess::NormalExit ||
+            child.exitCode() != 0)
+            return "helper failed: " + child.readAllStandardError();
+        return child.readAllStandardOutput().trimmed();
+    }
+
+    void writeStore(const QByteArray &contents)
+    {
+        QSettings(QStringLiteral("Orvek"), QStringLiteral("Tavlino")).clear();
+        QFile file(storePath());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(contents);
+    }
+
+private slots:
+    void init()
+    {
+        QSettings store(QStringLiteral("Orvek"), QStringLiteral("Tavlino"));
+        store.clear();
+        store.sync();
+    }
+
+    void cleanup()
+    {
+        const QStringList warnings = WarningGuard::take();
+        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
+    }
+
+    void firstRunShowsTheDefaults()
+    {
+        Tavlino window;
+        QCOMPARE(combo(&window, "input_baud")->currentText(), QStringLiteral("1200"));
+        QVERIFY(!echoBox(&window)->isChecked());
+        QCOMPARE(combo(&window, "input_einde")->currentIndex(), 0);
+    }
+
+    void choicesComeBackAndNothingElseIsStored()
+    {
+        {
+            Tavlino window;
+            window.show();
+            combo(&window, "input_baud")->setCurrentIndex(7);
+            echoBox(&window)->setChecked(true);
+            combo(&window, "input_einde")->setCurrentIndex(2);
+            combo(&window, "input_com")->addItem(QStringLiteral("/dev/pts/99"));
+            combo(&window, "input_com")->setCurrentIndex(combo(&window, "input_com")->count() - 1);
+            QVERIFY(window.close());
+        }
+        QSettings store(QStringLiteral("Orvek"), QStringLiteral("Tavlino"));
+        QStringList keys = store.allKeys();
+        keys.sort();
+        QCOMPARE(keys, QStringList({"baudRate", "lineEnd", "localEcho"}));
+
+        Tavlino again;
+        QCOMPARE(combo(&again, "input_baud")->currentText(), QStringLiteral("115200"));
+        QVERIFY(echoBox(&again)->isChecked());
+        QCOMPARE(combo(&again, "input_einde")->currentIndex(), 2);
+        QVERIFY(combo(&again, "input_com")->findText(QStringLiteral("/dev/pts/99")) < 0);
+    }
+
+    void choicesSurviveTheProcess()
+    {
+        QTemporaryDir configHome;
+        QCOMPARE(runHelper("report", configHome.path()), QByteArray("1200 0 0"));
+        QCOMPARE(runHelper("choose", configHome.path()), QByteArray());
+        QCOMPARE(runHelper("report", configHome.path()), QByteArray("115200 1 2"));
+    }
+
+    void damagedValuesCountAsMissing_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QString>("baud");
+        QTest::addColumn<bool>("echo");
+        QTest::addColumn<int>("lineEnd");
+        QTest::newRow("valid") << QByteArray("baudRate=5\nlocalEcho=true\nlineEnd=1\n") << "38400"
+                               << true << 1;
+        QTest::newRow("past the end") << QByteArray("baudRate=8\nlineEnd=3\n") << "1200" << false
+                                      << 0;
+        QTest::newRow("negative") << QByteArray("baudRate=-1\nlineEnd=-1\n") << "1200" << false
+                                  << 0;
+        QTest::newRow("not numbers") << QByteArray("baudRate=fast\nlocalEcho=maybe\nlineEnd=\\r\\n\n")
+                                     << "1200" << false << 0;
+        QTest::newRow("huge") << QByteArray("baudRate=99999999999999999999\n") << "1200" << false
+                              << 0;
+        QTest::newRow("lists") << QByteArray("baudRate=1, 2\nlocalEcho=1, 2\nlineEnd=@Invalid()\n")
+                               << "1200" << false << 0;
+        QTest::newRow("garbage file") << QByteArray("\xff\xfe[\0\0=\n==\n[General\nbaudRate", 26)
+                                      << "1200" << false << 0;
+    }
+    void damagedValuesCountAsMissing()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, baud);
+        QFETCH(bool, echo);
+        QFETCH(int, lineEnd);
+        writeStore("[General]\n" + contents);
+        {
+            Tavlino window;
+            QCOMPARE(combo(&window, "input_baud")->currentText(), baud);
+            QCOMPARE(echoBox(&window)->isChecked(), echo);
+            QCOMPARE(combo(&window, "input_einde")->currentIndex(), lineEnd);
+            QVERIFY(window.close());
+        }
+        QSettings store(QStringLiteral("Orvek"), QStringLiteral("Tavlino"));
+        QVERIFY(store.value(QStringLiteral("baudRate")).toInt() >= 0);
+        QVERIFY(store.value(QStringLiteral("lineEnd")).toInt() >= 0);
+    }
+
+    void unwritableStoreStillOpensAndCloses()
+    {
+        // A file where the configuration folder should be: not even root can
+        // create the store there.
+        QTemporaryDir dir;
+        QFile blocker(dir.filePath(QStringLiteral("blocker")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QString configHome = blocker.fileName() + QStringLiteral("/config");
+        QCOMPARE(runHelper("choose", configHome), QByteArray());
+        QCOMPARE(runHelper("report", configHome), QByteArray("1200 0 0"));
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    const QByteArray role = qgetenv("TAVLINO_SETTINGS_CHILD");
+    prepareTestEnvironment();
+    if (!role.isEmpty())
+        return runChild(role, argc, argv);
+    QApplication app(argc, argv);
+    WarningGuard::install();
+    SettingsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_settings.moc"

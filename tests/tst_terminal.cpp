@@ -1,0 +1,454 @@
+#include "testsupport.h"
+
+#include "historylineedit.h"
+#include "tavlino.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QStatusBar>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QTextBlock>
+
+#include <algorithm>
+#include <memory>
+
+class TerminalTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Tavlino> window;
+    std::unique_ptr<PtyDevice> device;
+    std::unique_ptr<QSignalSpy> readySpy;
+
+    template <typename T> T *widget(const char *name)
+    {
+        T *w = window->findChild<T *>(QLatin1String(name));
+        if (!w)
+            qFatal("no widget named %s", name);
+        return w;
+    }
+    QLineEdit *input() { return widget<QLineEdit>("input"); }
+    QPlainTextEdit *output() { return widget<QPlainTextEdit>("output"); }
+    QPushButton *sendButton() { return widget<QPushButton>("btn_send"); }
+    QPushButton *openButton() { return widget<QPushButton>("btn_Open"); }
+    QSerialPort *port() { return window->findChild<QSerialPort *>(); }
+
+    void chooseDevice(const QString &path)
+    {
+        auto *com = widget<QComboBox>("input_com");
+        com->addItem(path);
+        com->setCurrentIndex(com->count() - 1);
+    }
+    bool openDevice()
+    {
+        chooseDevice(device->slavePath());
+        QTest::mouseClick(openButton(), Qt::LeftButton);
+        if (!port()->isOpen())
+            return false;
+        readySpy = std::make_unique<QSignalSpy>(port(), SIGNAL(readyRead()));
+        return true;
+    }
+    // The device sends bytes and the test waits until the window has read
+    // some of them, so successive calls usually land in separate reads.
+    bool deliver(const QByteArray &bytes)
+    {
+        const int before = readySpy->count();
+        device->send(bytes);
+        return readySpy->count() > before || readySpy->wait(5000);
+    }
+    void typeAndSend(const QString &line)
+    {
+        // QTest types only ASCII; other text arrives as if pasted.
+        if (std::all_of(line.begin(), line.end(), [](QChar c) { return c.unicode() < 128; }))
+            QTest::keyClicks(input(), line);
+        else
+            input()->insert(line);
+        QTest::mouseClick(sendButton(), Qt::LeftButton);
+    }
+    void setLineEnd(int index) { widget<QComboBox>("input_einde")->setCurrentIndex(index); }
+    void setEcho(bool on) { widget<QCheckBox>("input_echo")->setChecked(on); }
+    QString shown() { return output()->toPlainText(); }
+
+private slots:
+    void init()
+    {
+        window = std::make_unique<Tavlino>();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        device = std::make_unique<PtyDevice>();
+        QVERIFY(device->isValid());
+    }
+
+    void cleanup()
+    {
+        readySpy.reset();
+        window.reset();
+        device.reset();
+        const QStringList warnings = WarningGuard::take();
+        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
+    }
+
+    void windowHasEveryControlInPlace()
+    {
+        QCOMPARE(window->metaObject()->className(), "Tavlino");
+        QCOMPARE(window->windowTitle(), QStringLiteral("Tavlino"));
+        QCOMPARE(Tavlino().size(), QSize(544, 387));
+
+        const QStringList slotNames = {"on_btn_send_clicked",    "on_btn_Open_clicked",
+                                       "input_return_Pressed",   "input_key_Pressed",
+                                       "dataReadyToRead",        "on_btn_clear_clicked",
+                                       "on_actionAbout_triggered", "on_input_continu_stateChanged"};
+        const QMetaObject *meta = window->metaObject();
+        for (int i = 0; i < slotNames.size(); ++i)
+            QCOMPARE(QString::fromLatin1(meta->method(meta->methodOffset() + i).name()),
+                     slotNames.at(i));
+
+        QVERIFY(dynamic_cast<historyLineEdit *>(input()));
+        QCOMPARE(widget<QLabel>("label")->text(), QStringLiteral("Input:"));
+        QCOMPARE(widget<QLabel>("label_2")->text(), QStringLiteral("Output:"));
+        QCOMPARE(widget<QLabel>("lbl_com")->text(), QStringLiteral("Com:"));
+        QCOMPARE(widget<QLabel>("lbl_baud")->text(), QStringLiteral("Baud:"));
+        QCOMPARE(widget<QLabel>("lbl_einde")->text(), QStringLiteral("Einde"));
+        QCOMPARE(sendButton()->text(), QStringLiteral("Send"));
+        QCOMPARE(widget<QPushButton>("btn_clear")->text(), QStringLiteral("Clear"));
+        QCOMPARE(openButton()->text(), QStringLiteral("Open"));
+        QCOMPARE(widget<QCheckBox>("input_continu")->text(), QStringLiteral("Continu"));
+        QCOMPARE(widget<QCheckBox>("input_echo")->text(), QStringLiteral("Local Echo"));
+        QVERIFY(!widget<QCheckBox>("input_continu")->isChecked());
+        QVERIFY(!sendButton()->isEnabled());
+        QVERIFY(openButton()->isEnabled());
+        QVERIFY(output()->isReadOnly());
+        QVERIFY(shown().isEmpty());
+
+        auto *baud = widget<QComboBox>("input_baud");
+        QStringList rates;
+        for (int i = 0; i < baud->count(); ++i)
+            rates << baud->itemText(i);
+        QCOMPARE(rates, QStringList({"1200", "2400", "4800", "9600", "19200", "38400", "57600",
+                                     "115200"}));
+        auto *einde = widget<QComboBox>("input_einde");
+        QCOMPARE(einde->count(), 3);
+        QCOMPARE(einde->itemText(0), QString());
+        QCOMPARE(einde->itemText(1), QStringLiteral("\\n"));
+        QCOMPARE(einde->itemText(2), QStringLiteral("\\r\\n"));
+
+        auto *layout = widget<QWidget>("centralWidget")->layout();
+        QCOMPARE(layout->objectName(), QStringLiteral("verticalLayout"));
+        QCOMPARE(layout->spacing(), 6);
+        QCOMPARE(layout->contentsMargins(), QMargins(11, 11, 11, 11));
+        QCOMPARE(widget<QHBoxLayout>("horizontalLayout")->spacing(), 6);
+        QCOMPARE(widget<QHBoxLayout>("horizontalLayout_2")->spacing(), 6);
+
+        QList<QMenu *> menus;
+        for (QAction *action : window->menuBar()->actions())
+            menus << action->menu();
+        QCOMPARE(menus.size(), 1);
+        QCOMPARE(menus.first()->objectName(), QStringLiteral("menuHelp"));
+        QCOMPARE(menus.first()->title(), QStringLiteral("&Help"));
+        QCOMPARE(menus.first()->actions().size(), 1);
+        QCOMPARE(menus.first()->actions().first()->text(), QStringLiteral("&About"));
+        QVERIFY(window->findChild<QStatusBar *>(QStringLiteral("statusBar")));
+    }
+
+    void openFailingChangesNothing_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("no such device") << QStringLiteral("/dev/tavlino-no-such-port");
+        QTest::newRow("empty name") << QString();
+    }
+    void openFailingChangesNothing()
+    {
+        QFETCH(QString, name);
+        chooseDevice(name);
+        QTest::mouseClick(openButton(), Qt::LeftButton);
+        QVERIFY(!port()->isOpen());
+        QVERIFY(openButton()->isEnabled());
+        QVERIFY(!sendButton()->isEnabled());
+        QVERIFY(shown().isEmpty());
+
+        // The person may pick another port and try again.
+        QVERIFY(openDevice());
+    }
+
+    void openSucceedingSwapsTheButtons()
+    {
+        widget<QComboBox>("input_baud")->setCurrentIndex(7);
+        QVERIFY(openDevice());
+        QVERIFY(!openButton()->isEnabled());
+        QVERIFY(sendButton()->isEnabled());
+        QCOMPARE(port()->baudRate(), 115200);
+        QCOMPARE(QStringLiteral("/dev/") + port()->portName(), device->slavePath());
+    }
+
+    void sendWritesTheLineEndAndEchoes_data()
+    {
+        QTest::addColumn<int>("lineEnd");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("echo");
+        QTest::newRow("none") << 0 << "AT" << QByteArray("AT") << "( AT )";
+        QTest::newRow("LF") << 1 << "AT" << QByteArray("AT\n") << "( AT\\n )";
+        QTest::newRow("CR LF") << 2 << "AT" << QByteArray("AT\r\n") << "( AT\\r\\n )";
+        QTest::newRow("empty line, LF") << 1 << "" << QByteArray("\n") << "( \\n )";
+        QTest::newRow("UTF-8") << 2 << QStringLiteral("grüß €") << QByteArray("gr\xc3\xbc\xc3\x9f \xe2\x82\xac\r\n")
+                               << QStringLiteral("( grüß €\\r\\n )");
+    }
+    void sendWritesTheLineEndAndEchoes()
+    {
+        QFETCH(int, lineEnd);
+        QFETCH(QString, line);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, echo);
+        setLineEnd(lineEnd);
+        setEcho(true);
+        QVERIFY(openDevice());
+        typeAndSend(line);
+        QTRY_COMPARE(device->received(), bytes);
+        QCOMPARE(shown(), echo);
+        QVERIFY(input()->text().isEmpty());
+
+        // Without echo the same bytes leave and the pane stays as it was.
+        setEcho(false);
+        typeAndSend(line);
+        QTRY_COMPARE(device->received(), bytes + bytes);
+        QCOMPARE(shown(), echo);
+    }
+
+    void emptyLineWithoutLineEndSendsNothingButIsRemembered()
+    {
+        setEcho(true);
+        QVERIFY(openDevice());
+        QTest::mouseClick(sendButton(), Qt::LeftButton);
+        typeAndSend(QStringLiteral("x"));
+        // Only the x arrives: the empty line had no bytes at all.
+        QTRY_COMPARE(device->received(), QByteArray("x"));
+        QCOMPARE(shown(), QStringLiteral("(  )\n( x )"));
+        QTest::keyClick(input(), Qt::Key_Up);
+        QTest::keyClick(input(), Qt::Key_Up);
+        QCOMPARE(input()->text(), QString());
+    }
+
+    void returnKeySendsAfterTheAnimatedClick()
+    {
+        setLineEnd(2);
+        QVERIFY(openDevice());
+        QTest::keyClicks(input(), QStringLiteral("ATI"));
+        QSignalSpy clicked(sendButton(), SIGNAL(clicked()));
+        QTest::keyClick(input(), Qt::Key_Return);
+        QVERIFY(clicked.wait(5000));
+        QTRY_COMPARE(device->received(), QByteArray("ATI\r\n"));
+        QVERIFY(input()->text().isEmpty());
+    }
+
+    void nothingIsSentOrClaimedWhileClosed()
+    {
+        setEcho(true);
+        setLineEnd(1);
+        auto *continu = widget<QCheckBox>("input_continu");
+        continu->setChecked(true);
+        QTest::keyClicks(input(), QStringLiteral("ab"));
+        QCOMPARE(input()->text(), QStringLiteral("ab"));
+        QVERIFY(shown().isEmpty());
+        continu->setChecked(false);
+        QVERIFY(!sendButton()->isEnabled());
+        QTest::keyClick(input(), Qt::Key_Return);
+        QTest::mouseClick(sendButton(), Qt::LeftButton);
+        QCOMPARE(input()->text(), QStringLiteral("ab"));
+        // Nothing went into the history either.
+        QTest::keyClick(input(), Qt::Key_Up);
+        QCOMPARE(input()->text(), QStringLiteral("ab"));
+
+        // Once open, the kept text goes out as typed.
+        QVERIFY(openDevice());
+        QTest::mouseClick(sendButton(), Qt::LeftButton);
+        QTRY_COMPARE(device->received(), QByteArray("ab\n"));
+        QCOMPARE(shown(), QStringLiteral("( ab\\n )"));
+    }
+
+    void receivedBytesShowAsText_data()
+    {
+        QTest::addColumn<QByteArrayList>("deliveries");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("plain") << QByteArrayList{"hello"} << "hello";
+        QTest::newRow("zero byte hides only itself")
+            << QByteArrayList{QByteArray("AB\0CD", 5)} << "ABCD";
+        QTest::newRow("UTF-8 split across reads")
+            << QByteArrayList{"x\xc3", "\xa9y", "\xe2\x82", "\xac"} << QStringLiteral("xéy€");
+        QTest::newRow("invalid bytes") << QByteArrayList{"a\xff" "b"} << QStringLiteral("a\uFFFDb");
+        QTest::newRow("CR LF split across reads") << QByteArrayList{"two\r", "\nthree"}
+                                                  << "two\nthree";
+        QTest::newRow("lone CR and CR LF") << QByteArrayList{"a\rb\r\nc\n"} << "a\nb\nc\n";
+    }
+    void receivedBytesShowAsText()
+    {
+        QFETCH(QByteArrayList, deliveries);
+        QFETCH(QString, text);
+        QVERIFY(openDevice());
+        for (const QByteArray &bytes : deliveries)
+            QVERIFY(deliver(bytes));
+        QTRY_COMPARE(shown(), text);
+    }
+
+    void receivedTextGoesToTheEndWhateverIsSelected()
+    {
+        QVERIFY(openDevice());
+        QVERIFY(deliver("first line\nsecond"));
+        QTRY_COMPARE(shown(), QStringLiteral("first line\nsecond"));
+        QTextCursor cursor = output()->textCursor();
+        cursor.setPosition(2);
+        cursor.setPosition(5, QTextCursor::KeepAnchor);
+        output()->setTextCursor(cursor);
+        QVERIFY(deliver(" part"));
+        QTRY_COMPARE(shown(), QStringLiteral("first line\nsecond part"));
+        QVERIFY(!output()->textCursor().hasSelection());
+        QCOMPARE(output()->textCursor().position(), shown().size());
+    }
+
+    void echoStartsAParagraphAndTheReplyContinuesIt()
+    {
+        setEcho(true);
+        setLineEnd(2);
+        QVERIFY(openDevice());
+        QVERIFY(deliver("boot> "));
+        QTRY_COMPARE(shown(), QStringLiteral("boot> "));
+        typeAndSend(QStringLiteral("AT"));
+        QCOMPARE(shown(), QStringLiteral("boot> \n( AT\\r\\n )"));
+        QVERIFY(deliver("OK\r\n"));
+        QTRY_COMPARE(shown(), QStringLiteral("boot> \n( AT\\r\\n )OK\n"));
+    }
+
+    void echoFollowsTextAlreadyRead()
+    {
+        // Bytes read but not yet painted still belong above the next echo.
+        setEcho(true);
+        QVERIFY(openDevice());
+        device->send("ready");
+        QVERIFY(readySpy->wait(5000));
+        typeAndSend(QStringLiteral("go"));
+        QCOMPARE(shown(), QStringLiteral("ready\n( go )"));
+    }
+
+    void clearEmptiesOnlyThePane()
+    {
+        setEcho(true);
+        QVERIFY(openDevice());
+        QVERIFY(deliver("noise"));
+        QTRY_COMPARE(shown(), QStringLiteral("noise"));
+        QTest::keyClicks(input(), QStringLiteral("half"));
+        QTest::mouseClick(widget<QPushButton>("btn_clear"), Qt::LeftButton);
+        QVERIFY(shown().isEmpty());
+        QCOMPARE(input()->text(), QStringLiteral("half"));
+        QVERIFY(port()->isOpen());
+        QVERIFY(deliver("more"));
+        QTRY_COMPARE(shown(), QStringLiteral("more"));
+    }
+
+    void continuousModeSendsEveryKeystroke()
+    {
+        setLineEnd(1);
+        setEcho(true);
+        QVERIFY(openDevice());
+        QTest::mouseClick(widget<QCheckBox>("input_continu"), Qt::LeftButton);
+        QVERIFY(!sendButton()->isEnabled());
+        QTest::keyClicks(input(), QStringLiteral("hello"));
+        QTRY_COMPARE(device->received(), QByteArray("h\ne\nl\nl\no\n"));
+        QVERIFY(input()->text().isEmpty());
+        QCOMPARE(shown(), QStringLiteral("( h\\n )\n( e\\n )\n( l\\n )\n( l\\n )\n( o\\n )"));
+
+        // A recalled line goes out only when the person edits it, and then whole.
+        QTest::keyClick(input(), Qt::Key_Up);
+        QCOMPARE(input()->text(), QStringLiteral("o"));
+        QTest::keyClick(input(), Qt::Key_Up);
+        QCOMPARE(input()->text(), QStringLiteral("l"));
+        QTest::keyClick(input(), Qt::Key_End);
+        QTest::keyClick(input(), Qt::Key_A);
+        QTRY_COMPARE(device->received(), QByteArray("h\ne\nl\nl\no\nla\n"));
+
+        // Return sends nothing while the button is off.
+        QTest::keyClick(input(), Qt::Key_Return);
+        QTest::mouseClick(widget<QCheckBox>("input_continu"), Qt::LeftButton);
+        QVERIFY(sendButton()->isEnabled());
+        QTest::keyClicks(input(), QStringLiteral("ok"));
+        QCOMPARE(device->received(), QByteArray("h\ne\nl\nl\no\nla\n"));
+        QTest::mouseClick(sendButton(), Qt::LeftButton);
+        QTRY_COMPARE(device->received(), QByteArray("h\ne\nl\nl\no\nla\nok\n"));
+    }
+
+    void continuousModeBeforeOpenLetsReturnSendAnEmptyLine()
+    {
+        setLineEnd(1);
+        QTest::mouseClick(widget<QCheckBox>("input_continu"), Qt::LeftButton);
+        QVERIFY(openDevice());
+        QVERIFY(sendButton()->isEnabled());
+        QSignalSpy clicked(sendButton(), SIGNAL(clicked()));
+        QTest::keyClick(input(), Qt::Key_Return);
+        QVERIFY(clicked.wait(5000));
+        QTRY_COMPARE(device->received(), QByteArray("\n"));
+    }
+
+    void deviceDisappearingClosesThePort()
+    {
+        setLineEnd(1);
+        QVERIFY(openDevice());
+        QVERIFY(deliver("before"));
+        QTRY_COMPARE(shown(), QStringLiteral("before"));
+        QSignalSpy errors(port(), SIGNAL(errorOccurred(QSerialPort::SerialPortError)));
+        device->hangUp();
+        QTRY_VERIFY(openButton()->isEnabled());
+        QVERIFY(!port()->isOpen());
+        QVERIFY(!sendButton()->isEnabled());
+        QCOMPARE(shown(), QStringLiteral("before"));
+
+        // A dead port left open reports its error over and over; once closed
+        // it stays quiet.
+        errors.clear();
+        QTest::qWait(100);
+        QCOMPARE(errors.count(), 0);
+
+        QTest::keyClicks(input(), QStringLiteral("kept"));
+        QTest::keyClick(input(), Qt::Key_Return);
+        QCOMPARE(input()->text(), QStringLiteral("kept"));
+
+        device = std::make_unique<PtyDevice>();
+        QVERIFY(openDevice());
+        QVERIFY(!openButton()->isEnabled());
+        QTest::mouseClick(sendButton(), Qt::LeftButton);
+        QTRY_COMPARE(device->received(), QByteArray("kept\n"));
+        QVERIFY(deliver("after"));
+        QTRY_COMPARE(shown(), QStringLiteral("beforeafter"));
+    }
+
+    void sameBytesCutDifferentlyShowTheSameText()
+    {
+        static const char bytes[] = "caf\xc3\xa9\r\nna\xc3\xafve\r\r\nbad\xe2\x82 \0end\r";
+        const QByteArray stream(bytes, sizeof bytes - 1);
+        QVERIFY(openDevice());
+        QVERIFY(deliver(stream));
+        QTRY_VERIFY(shown().endsWith(QLatin1String("end\n")));
+        const QString whole = shown();
+        QVERIFY2(QRegularExpression(QStringLiteral("^café\nnaïve\n\nbad\uFFFD+ end\n$"))
+                     .match(whole)
+                     .hasMatch(),
+                 qPrintable(whole));
+
+        for (int cut = 1; cut < stream.size(); cut += 2) {
+            QTest::mouseClick(widget<QPushButton>("btn_clear"), Qt::LeftButton);
+            QVERIFY(deliver(stream.left(cut)));
+            QVERIFY(deliver(stream.mid(cut)));
+            QTRY_COMPARE(shown(), whole);
+        }
+    }
+};
+
+TAVLINO_TEST_MAIN(TerminalTest)
+#include "tst_terminal.moc"

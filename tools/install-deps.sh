@@ -1,0 +1,25 @@
+#!/bin/sh
+# Installs the Debian packages Tavlino needs to build, run and test.
+# Uses sudo for apt-get when not run as root; does nothing when all are there.
+set -e
+
+packages="cmake make g++ qtbase5-dev libqt5serialport5-dev fonts-dejavu-core"
+case " $* " in
+*" --qt6 "*) packages="$packages qt6-base-dev qt6-serialport-dev" ;;
+esac
+case " $* " in
+*" --ci "*) packages="$packages qt6-base-dev qt6-serialport-dev clang libclang-rt-14-dev clang-format" ;;
+esac
+
+missing=""
+for package in $packages; do
+    if ! dpkg-query -W -f='${Status}\n' "$package" 2>/dev/null | grep -q '^install ok installed$'; then
+        missing="$missing $package"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+$sudo apt-get update -qq
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
