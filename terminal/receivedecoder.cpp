@@ -1,6 +1,7 @@
 #include "receivedecoder.h"
 
-namespace {
+namespace
+{
 
 bool isContinuationByte(uchar c)
 {

@@ -6,9 +6,40 @@
 #include <QCloseEvent>
 #include <QSerialPortInfo>
 #include <QSettings>
+#include <QTextBlock>
 #include <QTimer>
 
-namespace {
+namespace
+{
+
+constexpr int longestLine = Tavlino::longestReceivedLine;
+constexpr qint64 frameMs = 16;
+
+// Inserts line breaks so that no line, counting the `column` characters the
+// pane's last line already holds, grows past longestLine.
+QString breakLongLines(const QString &text, int column)
+{
+    QString broken;
+    broken.reserve(text.size() + text.size() / longestLine + 1);
+    int lineStart = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        if (text.at(i) == u'\n') {
+            column = 0;
+            continue;
+        }
+        if (column == longestLine) {
+            broken.append(QStringView(text).mid(lineStart, i - lineStart));
+            broken.append(u'\n');
+            lineStart = i;
+            column = 0;
+        }
+        ++column;
+    }
+    if (lineStart == 0)
+        return text;
+    broken.append(QStringView(text).mid(lineStart));
+    return broken;
+}
 
 QByteArray lineEndBytes(int lineEndIndex)
 {
@@ -71,13 +102,15 @@ void Tavlino::dataReadyToRead()
 
 // A chatty device delivers many small reads between two frames; putting
 // each into the pane by itself would lay out and repaint the pane for every
-// one of them. They are gathered and shown together once per frame.
+// one of them. They are gathered and shown together, at most once a frame;
+// text that arrives after a quiet spell is shown at once.
 void Tavlino::scheduleShowReceived()
 {
     if (showScheduled || received.isEmpty())
         return;
     showScheduled = true;
-    QTimer::singleShot(0, this, &Tavlino::showReceived);
+    const qint64 sinceShown = lastShown.isValid() ? lastShown.elapsed() : frameMs;
+    QTimer::singleShot(int(qMax<qint64>(0, frameMs - sinceShown)), this, &Tavlino::showReceived);
 }
 
 void Tavlino::showReceived()
@@ -85,8 +118,10 @@ void Tavlino::showReceived()
     showScheduled = false;
     if (received.isEmpty())
         return;
+    lastShown.start();
+    const int column = ui->output->document()->lastBlock().length() - 1;
     ui->output->moveCursor(QTextCursor::End);
-    ui->output->insertPlainText(received);
+    ui->output->insertPlainText(breakLongLines(received, column));
     ui->output->moveCursor(QTextCursor::End);
     received.clear();
 }
@@ -170,7 +205,8 @@ void Tavlino::closeLostPort()
     ui->btn_Open->setEnabled(true);
 }
 
-namespace {
+namespace
+{
 
 // A hand-edited or damaged store may hold anything; what is not a valid
 // entry of the list counts as missing, so the box never ends up without a

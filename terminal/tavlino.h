@@ -3,6 +3,7 @@
 
 #include "receivedecoder.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QSerialPort>
 #include <QString>
@@ -17,6 +18,11 @@ class Tavlino : public QMainWindow
     Q_OBJECT
 
 public:
+    // A line that never ends would make the pane lay out one ever-growing
+    // paragraph again with every update, so a received line that reaches
+    // this length is continued on a new line. The pane wraps it anyway.
+    static constexpr int longestReceivedLine = 4096;
+
     explicit Tavlino(QWidget *parent = nullptr);
     ~Tavlino() override;
 
@@ -51,6 +57,7 @@ private:
     // Text read from the port but not yet in the pane; see showReceived().
     QString received;
     bool showScheduled = false;
+    QElapsedTimer lastShown;
 };
 
 #endif // TAVLINO_H

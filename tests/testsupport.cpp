@@ -5,9 +5,9 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <utility>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 PtyDevice::PtyDevice()
 {
@@ -61,7 +61,8 @@ void PtyDevice::hangUp()
     master = -1;
 }
 
-namespace {
+namespace
+{
 QtMessageHandler previousHandler = nullptr;
 QStringList unexpected;
 QStringList expected;
@@ -114,8 +115,8 @@ void prepareTestEnvironment()
     const QString runtime = home.path() + QStringLiteral("/runtime");
     QDir().mkpath(config);
     QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                       QFileDevice::ExeOwner);
+    QFile::setPermissions(runtime,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     if (qEnvironmentVariableIsEmpty("TAVLINO_KEEP_CONFIG_HOME"))
         qputenv("XDG_CONFIG_HOME", config.toLocal8Bit());
     qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());

@@ -51,8 +51,7 @@ private slots:
     {
         historyLineEdit edit;
         store(edit, {"a", "b", "c"});
-        QCOMPARE(press(edit, {Qt::Key_Up, Qt::Key_Up, Qt::Key_Down}),
-                 QStringList({"c", "b", "a"}));
+        QCOMPARE(press(edit, {Qt::Key_Up, Qt::Key_Up, Qt::Key_Down}), QStringList({"c", "b", "a"}));
     }
 
     void modifiersDoNotMatter_data()
@@ -67,9 +66,9 @@ private slots:
         QFETCH(int, modifiers);
         historyLineEdit edit;
         store(edit, {"a", "b"});
-        QCOMPARE(press(edit, {Qt::Key_Up, Qt::Key_Up, Qt::Key_Down},
-                       Qt::KeyboardModifiers(modifiers)),
-                 QStringList({"b", "a", "a"}));
+        QCOMPARE(
+            press(edit, {Qt::Key_Up, Qt::Key_Up, Qt::Key_Down}, Qt::KeyboardModifiers(modifiers)),
+            QStringList({"b", "a", "a"}));
     }
 
     void keepsTheTenNewestLinesDuplicatesIncluded()
@@ -79,8 +78,8 @@ private slots:
         QList<Qt::Key> ups;
         for (int i = 0; i < 12; ++i)
             ups << Qt::Key_Up;
-        QCOMPARE(press(edit, ups), QStringList({"11", "10", "9", "8", "7", "6", "5", "3", "3",
-                                                "2", "2", "2"}));
+        QCOMPARE(press(edit, ups),
+                 QStringList({"11", "10", "9", "8", "7", "6", "5", "3", "3", "2", "2", "2"}));
     }
 
     void storingResetsThePosition()

@@ -5,7 +5,8 @@
 #include <QImage>
 #include <QtEndian>
 
-namespace {
+namespace
+{
 
 struct IconEntry {
     int width;

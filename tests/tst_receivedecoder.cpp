@@ -5,7 +5,8 @@
 #include <QApplication>
 #include <QRandomGenerator>
 
-namespace {
+namespace
+{
 
 QString decodeInPieces(const QByteArray &bytes, const QList<int> &cuts)
 {
@@ -34,11 +35,11 @@ private slots:
         QTest::newRow("zero bytes vanish") << QByteArray("\0A\0\0B\0", 6) << "AB";
         QTest::newRow("line breaks fold") << QByteArray("a\r\nb\rc\nd\n\re") << "a\nb\nc\nd\n\ne";
         QTest::newRow("CR CR LF") << QByteArray("a\r\r\nb") << "a\n\nb";
-        QTest::newRow("multi-byte") << QByteArray("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80")
-                                    << QStringLiteral("é€\U0001F600");
+        QTest::newRow("multi-byte")
+            << QByteArray("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80") << QStringLiteral("é€\U0001F600");
         QTest::newRow("stray continuation") << QByteArray("a\x80z") << QStringLiteral("a\uFFFDz");
-        QTest::newRow("byte-order mark kept") << QByteArray("\xef\xbb\xbfx")
-                                              << QStringLiteral("\uFEFFx");
+        QTest::newRow("byte-order mark kept")
+            << QByteArray("\xef\xbb\xbfx") << QStringLiteral("\uFEFFx");
     }
     void decodesWholeDeliveries()
     {
@@ -63,9 +64,24 @@ private slots:
     // breaks, cut at random places, must read as they do in one piece.
     void anyCutGivesTheSameText()
     {
-        const QByteArrayList alphabet = {QByteArray(1, '\0'), "\n", "\r", "A", "\x80", "\x9f",
-                                         "\xa9", "\xbf", "\xc0", "\xc3", "\xe0", "\xe2",
-                                         "\xed", "\xef", "\xf0", "\xf4", "\xf8", "\xff",
+        const QByteArrayList alphabet = {QByteArray(1, '\0'),
+                                         "\n",
+                                         "\r",
+                                         "A",
+                                         "\x80",
+                                         "\x9f",
+                                         "\xa9",
+                                         "\xbf",
+                                         "\xc0",
+                                         "\xc3",
+                                         "\xe0",
+                                         "\xe2",
+                                         "\xed",
+                                         "\xef",
+                                         "\xf0",
+                                         "\xf4",
+                                         "\xf8",
+                                         "\xff",
                                          "\xef\xbb\xbf"};
         QRandomGenerator random(20261207);
         for (int round = 0; round < 20000; ++round) {

@@ -15,7 +15,8 @@
 #include <cstdio>
 #include <memory>
 
-namespace {
+namespace
+{
 
 QComboBox *combo(QWidget *window, const char *name)
 {
@@ -144,18 +145,19 @@ private slots:
         QTest::addColumn<int>("lineEnd");
         QTest::newRow("valid") << QByteArray("baudRate=5\nlocalEcho=true\nlineEnd=1\n") << "38400"
                                << true << 1;
-        QTest::newRow("past the end") << QByteArray("baudRate=8\nlineEnd=3\n") << "1200" << false
-                                      << 0;
+        QTest::newRow("past the end")
+            << QByteArray("baudRate=8\nlineEnd=3\n") << "1200" << false << 0;
         QTest::newRow("negative") << QByteArray("baudRate=-1\nlineEnd=-1\n") << "1200" << false
                                   << 0;
-        QTest::newRow("not numbers") << QByteArray("baudRate=fast\nlocalEcho=maybe\nlineEnd=\\r\\n\n")
-                                     << "1200" << false << 0;
+        QTest::newRow("not numbers")
+            << QByteArray("baudRate=fast\nlocalEcho=maybe\nlineEnd=\\r\\n\n") << "1200" << false
+            << 0;
         QTest::newRow("huge") << QByteArray("baudRate=99999999999999999999\n") << "1200" << false
                               << 0;
         QTest::newRow("lists") << QByteArray("baudRate=1, 2\nlocalEcho=1, 2\nlineEnd=@Invalid()\n")
                                << "1200" << false << 0;
-        QTest::newRow("garbage file") << QByteArray("\xff\xfe[\0\0=\n==\n[General\nbaudRate", 26)
-                                      << "1200" << false << 0;
+        QTest::newRow("garbage file")
+            << QByteArray("\xff\xfe[\0\0=\n==\n[General\nbaudRate", 26) << "1200" << false << 0;
     }
     void damagedValuesCountAsMissing()
     {

@@ -8,7 +8,6 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QStatusBar>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -16,6 +15,7 @@
 #include <QPushButton>
 #include <QSerialPort>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTextBlock>
 
 #include <algorithm>
@@ -104,9 +104,9 @@ private slots:
         QCOMPARE(window->windowTitle(), QStringLiteral("Tavlino"));
         QCOMPARE(Tavlino().size(), QSize(544, 387));
 
-        const QStringList slotNames = {"on_btn_send_clicked",    "on_btn_Open_clicked",
-                                       "input_return_Pressed",   "input_key_Pressed",
-                                       "dataReadyToRead",        "on_btn_clear_clicked",
+        const QStringList slotNames = {"on_btn_send_clicked",      "on_btn_Open_clicked",
+                                       "input_return_Pressed",     "input_key_Pressed",
+                                       "dataReadyToRead",          "on_btn_clear_clicked",
                                        "on_actionAbout_triggered", "on_input_continu_stateChanged"};
         const QMetaObject *meta = window->metaObject();
         for (int i = 0; i < slotNames.size(); ++i)
@@ -134,8 +134,8 @@ private slots:
         QStringList rates;
         for (int i = 0; i < baud->count(); ++i)
             rates << baud->itemText(i);
-        QCOMPARE(rates, QStringList({"1200", "2400", "4800", "9600", "19200", "38400", "57600",
-                                     "115200"}));
+        QCOMPARE(rates, QStringList(
+                            {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"}));
         auto *einde = widget<QComboBox>("input_einde");
         QCOMPARE(einde->count(), 3);
         QCOMPARE(einde->itemText(0), QString());
@@ -200,7 +200,8 @@ private slots:
         QTest::newRow("LF") << 1 << "AT" << QByteArray("AT\n") << "( AT\\n )";
         QTest::newRow("CR LF") << 2 << "AT" << QByteArray("AT\r\n") << "( AT\\r\\n )";
         QTest::newRow("empty line, LF") << 1 << "" << QByteArray("\n") << "( \\n )";
-        QTest::newRow("UTF-8") << 2 << QStringLiteral("grüß €") << QByteArray("gr\xc3\xbc\xc3\x9f \xe2\x82\xac\r\n")
+        QTest::newRow("UTF-8") << 2 << QStringLiteral("grüß €")
+                               << QByteArray("gr\xc3\xbc\xc3\x9f \xe2\x82\xac\r\n")
                                << QStringLiteral("( grüß €\\r\\n )");
     }
     void sendWritesTheLineEndAndEchoes()
@@ -284,9 +285,11 @@ private slots:
             << QByteArrayList{QByteArray("AB\0CD", 5)} << "ABCD";
         QTest::newRow("UTF-8 split across reads")
             << QByteArrayList{"x\xc3", "\xa9y", "\xe2\x82", "\xac"} << QStringLiteral("xéy€");
-        QTest::newRow("invalid bytes") << QByteArrayList{"a\xff" "b"} << QStringLiteral("a\uFFFDb");
-        QTest::newRow("CR LF split across reads") << QByteArrayList{"two\r", "\nthree"}
-                                                  << "two\nthree";
+        QTest::newRow("invalid bytes") << QByteArrayList{"a\xff"
+                                                         "b"}
+                                       << QStringLiteral("a\uFFFDb");
+        QTest::newRow("CR LF split across reads")
+            << QByteArrayList{"two\r", "\nthree"} << "two\nthree";
         QTest::newRow("lone CR and CR LF") << QByteArrayList{"a\rb\r\nc\n"} << "a\nb\nc\n";
     }
     void receivedBytesShowAsText()
@@ -426,6 +429,22 @@ private slots:
         QTRY_COMPARE(device->received(), QByteArray("kept\n"));
         QVERIFY(deliver("after"));
         QTRY_COMPARE(shown(), QStringLiteral("beforeafter"));
+    }
+
+    void endlessLineContinuesOnANewLine()
+    {
+        const int longest = Tavlino::longestReceivedLine;
+        setEcho(true);
+        QVERIFY(openDevice());
+        typeAndSend(QStringLiteral("go"));
+        QVERIFY(deliver(QByteArray(longest, 'x')));
+        QVERIFY(deliver(QByteArray(longest + 10, 'y') + "\nok"));
+        const QString echo = QStringLiteral("( go )");
+        const QString expected = echo + QString(longest - echo.size(), u'x') + u'\n' +
+                                 QString(echo.size(), u'x') + QString(longest - echo.size(), u'y') +
+                                 u'\n' + QString(echo.size() + 10, u'y') + QStringLiteral("\nok");
+        QTRY_COMPARE(shown().size(), expected.size());
+        QCOMPARE(shown(), expected);
     }
 
     void sameBytesCutDifferentlyShowTheSameText()

@@ -2,7 +2,8 @@
 
 #include <QKeyEvent>
 
-namespace {
+namespace
+{
 constexpr int maxHistory = 10;
 }
 
