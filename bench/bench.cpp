@@ -26,14 +26,14 @@
 
 #include <cerrno>
 #include <csignal>
+#include <functional>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 
 struct Workload {
     const char *name;

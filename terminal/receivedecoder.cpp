@@ -1,7 +1,6 @@
 #include "receivedecoder.h"
 
-namespace
-{
+namespace {
 
 bool isContinuationByte(uchar c)
 {
@@ -89,4 +88,33 @@ QString ReceiveDecoder::foldLineBreaks(const QString &text)
         folded.append(afterCarriageReturn ? QChar(u'\n') : c);
     }
     return folded;
+}
+
+QString breakLongLines(const QString &text, int column, int longest)
+{
+    QString broken;
+    bool didBreak = false;
+    int lineStart = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\n') {
+            column = 0;
+            continue;
+        }
+        // Never between the two halves of a character outside the BMP.
+        if (column >= longest && !c.isLowSurrogate()) {
+            if (!didBreak)
+                broken.reserve(text.size() + text.size() / longest + 1);
+            didBreak = true;
+            broken.append(QStringView(text).mid(lineStart, i - lineStart));
+            broken.append(u'\n');
+            lineStart = i;
+            column = 0;
+        }
+        ++column;
+    }
+    if (!didBreak)
+        return text;
+    broken.append(QStringView(text).mid(lineStart));
+    return broken;
 }

@@ -29,4 +29,8 @@ private:
     bool afterCarriageReturn = false;
 };
 
+// Continues any line that reaches `longest` characters on a new line, given
+// that the line the text continues already holds `column` characters.
+QString breakLongLines(const QString &text, int column, int longest);
+
 #endif // RECEIVEDECODER_H

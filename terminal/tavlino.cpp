@@ -9,37 +9,9 @@
 #include <QTextBlock>
 #include <QTimer>
 
-namespace
-{
+namespace {
 
-constexpr int longestLine = Tavlino::longestReceivedLine;
 constexpr qint64 frameMs = 16;
-
-// Inserts line breaks so that no line, counting the `column` characters the
-// pane's last line already holds, grows past longestLine.
-QString breakLongLines(const QString &text, int column)
-{
-    QString broken;
-    broken.reserve(text.size() + text.size() / longestLine + 1);
-    int lineStart = 0;
-    for (int i = 0; i < text.size(); ++i) {
-        if (text.at(i) == u'\n') {
-            column = 0;
-            continue;
-        }
-        if (column == longestLine) {
-            broken.append(QStringView(text).mid(lineStart, i - lineStart));
-            broken.append(u'\n');
-            lineStart = i;
-            column = 0;
-        }
-        ++column;
-    }
-    if (lineStart == 0)
-        return text;
-    broken.append(QStringView(text).mid(lineStart));
-    return broken;
-}
 
 QByteArray lineEndBytes(int lineEndIndex)
 {
@@ -121,7 +93,7 @@ void Tavlino::showReceived()
     lastShown.start();
     const int column = ui->output->document()->lastBlock().length() - 1;
     ui->output->moveCursor(QTextCursor::End);
-    ui->output->insertPlainText(breakLongLines(received, column));
+    ui->output->insertPlainText(breakLongLines(received, column, longestReceivedLine));
     ui->output->moveCursor(QTextCursor::End);
     received.clear();
 }
@@ -205,8 +177,7 @@ void Tavlino::closeLostPort()
     ui->btn_Open->setEnabled(true);
 }
 
-namespace
-{
+namespace {
 
 // A hand-edited or damaged store may hold anything; what is not a valid
 // entry of the list counts as missing, so the box never ends up without a

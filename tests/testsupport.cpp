@@ -61,8 +61,7 @@ void PtyDevice::hangUp()
     master = -1;
 }
 
-namespace
-{
+namespace {
 QtMessageHandler previousHandler = nullptr;
 QStringList unexpected;
 QStringList expected;

@@ -36,8 +36,7 @@ private:
 // Collects Qt warnings that a test did not announce, so that, for example,
 // an on_<object>_<signal> slot that lost its automatic connection fails the
 // test instead of printing a line nobody reads.
-namespace WarningGuard
-{
+namespace WarningGuard {
 void install();
 // Messages matching the pattern are expected and not collected.
 void expect(const QString &pattern);

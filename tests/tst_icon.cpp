@@ -5,8 +5,7 @@
 #include <QImage>
 #include <QtEndian>
 
-namespace
-{
+namespace {
 
 struct IconEntry {
     int width;

@@ -5,8 +5,7 @@
 #include <QApplication>
 #include <QRandomGenerator>
 
-namespace
-{
+namespace {
 
 QString decodeInPieces(const QByteArray &bytes, const QList<int> &cuts)
 {
@@ -37,6 +36,15 @@ private slots:
         QTest::newRow("CR CR LF") << QByteArray("a\r\r\nb") << "a\n\nb";
         QTest::newRow("multi-byte")
             << QByteArray("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80") << QStringLiteral("é€\U0001F600");
+        // One U+FFFD per byte that is not part of a valid character, the same
+        // with Qt 5 and Qt 6.
+        QTest::newRow("truncated")
+            << QByteArray("a\xe2\x82 b") << QStringLiteral("a\uFFFD\uFFFD b");
+        QTest::newRow("overlong") << QByteArray("\xc0\x80\xe0\x80\x80")
+                                  << QString(5, QChar(0xFFFD));
+        QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << QString(3, QChar(0xFFFD));
+        QTest::newRow("past U+10FFFF")
+            << QByteArray("\xf4\x90\x80\x80") << QString(4, QChar(0xFFFD));
         QTest::newRow("stray continuation") << QByteArray("a\x80z") << QStringLiteral("a\uFFFDz");
         QTest::newRow("byte-order mark kept")
             << QByteArray("\xef\xbb\xbfx") << QStringLiteral("\uFEFFx");
@@ -58,6 +66,25 @@ private slots:
         QCOMPARE(decoder.decode("\r"), QStringLiteral("\n"));
         decoder.reset();
         QCOMPARE(decoder.decode("\n"), QStringLiteral("\n"));
+    }
+
+    void longLinesContinueOnANewLine_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("short enough") << "abc\ndef" << 1 << "abc\ndef";
+        QTest::newRow("full line before the text") << "abc" << 4 << "\nabc";
+        QTest::newRow("several breaks") << "abcdefghij\nxyz" << 2 << "ab\ncdef\nghij\nxyz";
+        QTest::newRow("character outside the BMP stays whole")
+            << QStringLiteral("abc\U0001F600d") << 0 << QStringLiteral("abc\U0001F600\nd");
+    }
+    void longLinesContinueOnANewLine()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, column);
+        QFETCH(QString, shown);
+        QCOMPARE(breakLongLines(text, column, 4), shown);
     }
 
     // Short random streams over the bytes that matter to UTF-8 and to line

@@ -15,8 +15,7 @@
 #include <cstdio>
 #include <memory>
 
-namespace
-{
+namespace {
 
 QComboBox *combo(QWidget *window, const char *name)
 {

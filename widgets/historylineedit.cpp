@@ -2,8 +2,7 @@
 
 #include <QKeyEvent>
 
-namespace
-{
+namespace {
 constexpr int maxHistory = 10;
 }
 
