@@ -26,10 +26,10 @@
 
 #include <cerrno>
 #include <csignal>
-#include <functional>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <functional>
 #include <sys/wait.h>
 #include <unistd.h>
 
