@@ -86,6 +86,8 @@ void collect(QtMsgType type, const QMessageLogContext &context, const QString &m
 
 void WarningGuard::install()
 {
+    if (previousHandler)
+        return;
     // The offscreen platform cannot honour size hints and says so once per
     // window; that is the platform talking, not the program.
     expected << QStringLiteral("^This plugin does not support propagateSizeHints\\(\\)$");

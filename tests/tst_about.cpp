@@ -36,6 +36,8 @@ private:
     QLineEdit *input() { return window->findChild<QLineEdit *>(QStringLiteral("input")); }
 
 private slots:
+    void initTestCase() { WarningGuard::install(); }
+
     void init()
     {
         window = std::make_unique<Tavlino>();

@@ -30,6 +30,8 @@ private:
     }
 
 private slots:
+    void initTestCase() { WarningGuard::install(); }
+
     void cleanup()
     {
         const QStringList warnings = WarningGuard::take();

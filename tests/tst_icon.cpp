@@ -53,6 +53,13 @@ class IconTest : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { WarningGuard::install(); }
+    void cleanup()
+    {
+        const QStringList warnings = WarningGuard::take();
+        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
+    }
+
     void windowsIconHoldsSixSizesIn32Bit()
     {
         QFile file(QStringLiteral(TAVLINO_ICO));

@@ -26,6 +26,13 @@ class ReceiveDecoderTest : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { WarningGuard::install(); }
+    void cleanup()
+    {
+        const QStringList warnings = WarningGuard::take();
+        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
+    }
+
     void decodesWholeDeliveries_data()
     {
         QTest::addColumn<QByteArray>("bytes");

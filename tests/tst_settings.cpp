@@ -83,6 +83,8 @@ private:
     }
 
 private slots:
+    void initTestCase() { WarningGuard::install(); }
+
     void init()
     {
         QSettings store(QStringLiteral("Orvek"), QStringLiteral("Tavlino"));
@@ -198,7 +200,6 @@ int main(int argc, char *argv[])
     if (!role.isEmpty())
         return runChild(role, argc, argv);
     QApplication app(argc, argv);
-    WarningGuard::install();
     SettingsTest test;
     return QTest::qExec(&test, argc, argv);
 }

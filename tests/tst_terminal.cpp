@@ -80,6 +80,12 @@ private:
     QString shown() { return output()->toPlainText(); }
 
 private slots:
+    void initTestCase()
+    {
+        WarningGuard::install();
+        qRegisterMetaType<QSerialPort::SerialPortError>();
+    }
+
     void init()
     {
         window = std::make_unique<Tavlino>();
