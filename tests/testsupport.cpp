@@ -106,6 +106,12 @@ QStringList WarningGuard::take()
     return all;
 }
 
+void WarningGuard::verifyNone()
+{
+    const QStringList warnings = take();
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
+}
+
 void prepareTestEnvironment()
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

@@ -43,6 +43,8 @@ void install();
 // Messages matching the pattern are expected and not collected.
 void expect(const QString &pattern);
 QStringList take();
+// Fails the running test if any unexpected warning came since the last call.
+void verifyNone();
 } // namespace WarningGuard
 
 // Keeps every test off the person's own settings and runtime folders.

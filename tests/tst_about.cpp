@@ -48,8 +48,7 @@ private slots:
     void cleanup()
     {
         window.reset();
-        const QStringList warnings = WarningGuard::take();
-        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
+        WarningGuard::verifyNone();
     }
 
     void dialogShowsNameVersionAndCredits()

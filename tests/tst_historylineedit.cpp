@@ -32,11 +32,7 @@ private:
 private slots:
     void initTestCase() { WarningGuard::install(); }
 
-    void cleanup()
-    {
-        const QStringList warnings = WarningGuard::take();
-        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
-    }
+    void cleanup() { WarningGuard::verifyNone(); }
 
     void walkThroughRecallsInOrder()
     {

@@ -54,11 +54,7 @@ class IconTest : public QObject
 
 private slots:
     void initTestCase() { WarningGuard::install(); }
-    void cleanup()
-    {
-        const QStringList warnings = WarningGuard::take();
-        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
-    }
+    void cleanup() { WarningGuard::verifyNone(); }
 
     void windowsIconHoldsSixSizesIn32Bit()
     {

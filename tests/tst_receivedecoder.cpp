@@ -27,11 +27,7 @@ class ReceiveDecoderTest : public QObject
 
 private slots:
     void initTestCase() { WarningGuard::install(); }
-    void cleanup()
-    {
-        const QStringList warnings = WarningGuard::take();
-        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
-    }
+    void cleanup() { WarningGuard::verifyNone(); }
 
     void decodesWholeDeliveries_data()
     {

@@ -92,11 +92,7 @@ private slots:
         store.sync();
     }
 
-    void cleanup()
-    {
-        const QStringList warnings = WarningGuard::take();
-        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
-    }
+    void cleanup() { WarningGuard::verifyNone(); }
 
     void firstRunShowsTheDefaults()
     {
