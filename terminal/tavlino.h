@@ -39,13 +39,13 @@ private slots:
     void on_actionAbout_triggered();
     void on_input_continu_stateChanged(int arg1);
     void serial_error_Occurred(QSerialPort::SerialPortError error);
-    void showReceived();
 
 private:
     void loadSettings();
     void saveSettings();
     void listSerialPorts();
     void scheduleShowReceived();
+    void showReceived();
     void closeLostPort();
 
     Ui_Tavlino *ui;
