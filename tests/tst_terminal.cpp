@@ -2,6 +2,7 @@
 
 #include "historylineedit.h"
 #include "tavlino.h"
+#include "ui_tavlino.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -163,6 +164,16 @@ private slots:
         QCOMPARE(menus.first()->actions().size(), 1);
         QCOMPARE(menus.first()->actions().first()->text(), QStringLiteral("&About"));
         QVERIFY(window->findChild<QStatusBar *>(QStringLiteral("statusBar")));
+    }
+
+    void formAloneSelects9600()
+    {
+        // The form picks 9600; only the settings load replaces it.
+        QMainWindow bare;
+        Ui_Tavlino form;
+        form.setupUi(&bare);
+        QCOMPARE(form.input_baud->currentIndex(), 3);
+        QCOMPARE(form.input_baud->currentText(), QStringLiteral("9600"));
     }
 
     void openFailingChangesNothing_data()
