@@ -1,5 +1,7 @@
 #include "receivedecoder.h"
 
+#include <cstring>
+
 namespace {
 
 bool isContinuationByte(uchar c)
@@ -65,18 +67,28 @@ QString ReceiveDecoder::decode(const QByteArray &bytes)
 // as it is anywhere else in the stream.
 QString ReceiveDecoder::toUtf16(const QByteArray &bytes)
 {
-    static const QByteArray byteOrderMark("\xef\xbb\xbf");
+    static const char byteOrderMark[] = "\xef\xbb\xbf";
+    constexpr int markSize = sizeof byteOrderMark - 1;
     QString text;
     int start = 0;
-    while (bytes.indexOf(byteOrderMark, start) == start) {
+    while (bytes.size() - start >= markSize &&
+           std::memcmp(bytes.constData() + start, byteOrderMark, markSize) == 0) {
         text.append(QChar(0xFEFF));
-        start += int(byteOrderMark.size());
+        start += markSize;
     }
-    return text + QString::fromUtf8(bytes.constData() + start, int(bytes.size()) - start);
+    // Appending to the empty string takes the decoded text over without a copy.
+    text.append(QString::fromUtf8(bytes.constData() + start, int(bytes.size()) - start));
+    return text;
 }
 
 QString ReceiveDecoder::foldLineBreaks(const QString &text)
 {
+    // Most devices end lines with LF alone: then there is nothing to fold.
+    if (!text.contains(u'\r') && !(afterCarriageReturn && text.startsWith(u'\n'))) {
+        if (!text.isEmpty())
+            afterCarriageReturn = false;
+        return text;
+    }
     QString folded;
     folded.reserve(text.size());
     for (const QChar c : text) {
