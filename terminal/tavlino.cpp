@@ -12,6 +12,8 @@
 namespace {
 
 constexpr qint64 frameMs = 16;
+// Characters the pane takes in one insert: about 15 ms of its work.
+constexpr int largestInsert = 256 * 1024;
 
 QByteArray lineEndBytes(int lineEndIndex)
 {
@@ -78,24 +80,61 @@ void Tavlino::dataReadyToRead()
 // text that arrives after a quiet spell is shown at once.
 void Tavlino::scheduleShowReceived()
 {
-    if (showScheduled || received.isEmpty())
+    if (showScheduled || !hasUnshownText())
         return;
     showScheduled = true;
     const qint64 sinceShown = lastShown.isValid() ? lastShown.elapsed() : frameMs;
     QTimer::singleShot(int(qMax<qint64>(0, frameMs - sinceShown)), this, &Tavlino::showReceived);
 }
 
+// However fast the reads come in, one pass of the event loop inserts at most
+// one piece, so the window keeps answering while a backlog is worked off.
 void Tavlino::showReceived()
 {
     showScheduled = false;
-    if (received.isEmpty())
+    if (!hasUnshownText())
         return;
     lastShown.start();
+    showNextPiece();
+    if (hasUnshownText()) {
+        showScheduled = true;
+        QTimer::singleShot(0, this, &Tavlino::showReceived);
+    }
+}
+
+void Tavlino::showAllReceived()
+{
+    while (hasUnshownText())
+        showNextPiece();
+}
+
+bool Tavlino::hasUnshownText() const
+{
+    return shownUpTo < received.size();
+}
+
+void Tavlino::showNextPiece()
+{
+    int length = qMin(largestInsert, int(received.size()) - shownUpTo);
+    // Both halves of a character outside the BMP go in together.
+    if (shownUpTo + length < received.size() &&
+        received.at(shownUpTo + length - 1).isHighSurrogate())
+        --length;
     const int column = ui->output->document()->lastBlock().length() - 1;
     ui->output->moveCursor(QTextCursor::End);
-    ui->output->insertPlainText(breakLongLines(received, column, longestReceivedLine));
+    ui->output->insertPlainText(
+        breakLongLines(received.mid(shownUpTo, length), column, longestReceivedLine));
     ui->output->moveCursor(QTextCursor::End);
-    received.clear();
+    shownUpTo += length;
+    // Drop what is shown once it is most of the buffer, so that moving the
+    // rest down costs no more than the pieces already shown.
+    if (shownUpTo == received.size()) {
+        received.clear();
+        shownUpTo = 0;
+    } else if (shownUpTo > received.size() / 2) {
+        received.remove(0, shownUpTo);
+        shownUpTo = 0;
+    }
 }
 
 void Tavlino::on_btn_send_clicked()
@@ -110,7 +149,7 @@ void Tavlino::on_btn_send_clicked()
         return;
     if (ui->input_echo->checkState() != Qt::Unchecked) {
         // Whatever the device sent before this line belongs above its echo.
-        showReceived();
+        showAllReceived();
         ui->output->appendPlainText(QStringLiteral("( ") + line + ui->input_einde->currentText() +
                                     QStringLiteral(" )"));
     }
@@ -134,6 +173,7 @@ void Tavlino::input_key_Pressed(const QString &)
 void Tavlino::on_btn_clear_clicked()
 {
     received.clear();
+    shownUpTo = 0;
     ui->output->clear();
 }
 
@@ -170,7 +210,7 @@ void Tavlino::closeLostPort()
 {
     disconnect(serial, SIGNAL(readyRead()), this, SLOT(dataReadyToRead()));
     received += decoder.decode(serial->readAll());
-    showReceived();
+    showAllReceived();
     serial->close();
     serial->clearError();
     ui->btn_send->setEnabled(false);

@@ -46,6 +46,9 @@ private:
     void listSerialPorts();
     void scheduleShowReceived();
     void showReceived();
+    void showAllReceived();
+    bool hasUnshownText() const;
+    void showNextPiece();
     void closeLostPort();
 
     Ui_Tavlino *ui;
@@ -54,8 +57,10 @@ private:
     QSettings *settings;
 
     ReceiveDecoder decoder;
-    // Text read from the port but not yet in the pane; see showReceived().
+    // Text read from the port; what lies before shownUpTo is in the pane
+    // already. See showReceived().
     QString received;
+    int shownUpTo = 0;
     bool showScheduled = false;
     QElapsedTimer lastShown;
 };

@@ -463,6 +463,24 @@ private slots:
         QCOMPARE(shown(), expected);
     }
 
+    void burstArrivesWhole()
+    {
+        // More than the pane takes in one go, with characters outside the
+        // BMP that must not be torn apart between two inserts.
+        QByteArray burst;
+        QString expected;
+        for (int line = 0; burst.size() < 1500000; ++line) {
+            const QByteArray text =
+                QByteArray::number(line) + " \xf0\x9f\x98\x80 \xc3\xa9t\xc3\xa9\n";
+            burst += text;
+            expected += QString::fromUtf8(text);
+        }
+        QVERIFY(openDevice());
+        device->send(burst);
+        QTRY_COMPARE_WITH_TIMEOUT(shown().size(), expected.size(), 20000);
+        QCOMPARE(shown(), expected);
+    }
+
     void sameBytesCutDifferentlyShowTheSameText()
     {
         static const char bytes[] = "caf\xc3\xa9\r\nna\xc3\xafve\r\r\nbad\xe2\x82 \0end\r";
