@@ -9,6 +9,7 @@
 // Each measurement runs in a fresh child process so that one run's heap
 // does not weigh on the next one's memory figures.
 
+#include "paceddisplay.h"
 #include "receivedecoder.h"
 #include "tavlino.h"
 
@@ -84,8 +85,8 @@ QString asShown(const QString &decoded)
 {
     QStringList lines = decoded.split(QLatin1Char('\n'));
     for (QString &line : lines) {
-        for (int at = Tavlino::longestReceivedLine; at < line.size();
-             at += Tavlino::longestReceivedLine + 1)
+        for (int at = PacedDisplay::longestLine; at < line.size();
+             at += PacedDisplay::longestLine + 1)
             line.insert(at, QLatin1Char('\n'));
     }
     return lines.join(QLatin1Char('\n'));

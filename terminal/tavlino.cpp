@@ -3,18 +3,16 @@
 
 #include "about.h"
 
+#include "paceddisplay.h"
+
 #include <QCloseEvent>
 #include <QSerialPortInfo>
 #include <QSettings>
-#include <QTextBlock>
-#include <QTimer>
 
 namespace {
 
-constexpr qint64 frameMs = 16;
-// Characters the pane takes in one insert: about 15 ms of its work.
-constexpr int largestInsert = 256 * 1024;
-
+// Follows the order of input_einde's items in the form: nothing, "\n",
+// "\r\n".
 QByteArray lineEndBytes(int lineEndIndex)
 {
     switch (lineEndIndex) {
@@ -32,6 +30,7 @@ QByteArray lineEndBytes(int lineEndIndex)
 Tavlino::Tavlino(QWidget *parent) : QMainWindow(parent), ui(new Ui_Tavlino)
 {
     ui->setupUi(this);
+    display = new PacedDisplay(ui->output, this);
     connect(ui->input, SIGNAL(returnPressed()), this, SLOT(input_return_Pressed()));
     settings = new QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvek"),
                              QStringLiteral("Tavlino"));
@@ -68,73 +67,14 @@ void Tavlino::on_btn_Open_clicked()
     ui->btn_Open->setEnabled(false);
 }
 
+// How a received byte travels: the port's readyRead → dataReadyToRead reads
+// everything buffered → the decoder turns whole characters into text (a
+// character or CR LF cut between reads waits for its rest) → the paced
+// display queues it → at most one insert per frame, a backlog in pieces of
+// one per pass of the event loop → the pane.
 void Tavlino::dataReadyToRead()
 {
-    received += decoder.decode(serial->readAll());
-    scheduleShowReceived();
-}
-
-// A chatty device delivers many small reads between two frames; putting
-// each into the pane by itself would lay out and repaint the pane for every
-// one of them. They are gathered and shown together, at most once a frame;
-// text that arrives after a quiet spell is shown at once.
-void Tavlino::scheduleShowReceived()
-{
-    if (showScheduled || !hasUnshownText())
-        return;
-    showScheduled = true;
-    const qint64 sinceShown = lastShown.isValid() ? lastShown.elapsed() : frameMs;
-    QTimer::singleShot(int(qMax<qint64>(0, frameMs - sinceShown)), this, &Tavlino::showReceived);
-}
-
-// However fast the reads come in, one pass of the event loop inserts at most
-// one piece, so the window keeps answering while a backlog is worked off.
-void Tavlino::showReceived()
-{
-    showScheduled = false;
-    if (!hasUnshownText())
-        return;
-    lastShown.start();
-    showNextPiece();
-    if (hasUnshownText()) {
-        showScheduled = true;
-        QTimer::singleShot(0, this, &Tavlino::showReceived);
-    }
-}
-
-void Tavlino::showAllReceived()
-{
-    while (hasUnshownText())
-        showNextPiece();
-}
-
-bool Tavlino::hasUnshownText() const
-{
-    return shownUpTo < received.size();
-}
-
-void Tavlino::showNextPiece()
-{
-    int length = qMin(largestInsert, int(received.size()) - shownUpTo);
-    // Both halves of a character outside the BMP go in together.
-    if (shownUpTo + length < received.size() &&
-        received.at(shownUpTo + length - 1).isHighSurrogate())
-        --length;
-    const int column = ui->output->document()->lastBlock().length() - 1;
-    ui->output->moveCursor(QTextCursor::End);
-    ui->output->insertPlainText(
-        breakLongLines(received.mid(shownUpTo, length), column, longestReceivedLine));
-    ui->output->moveCursor(QTextCursor::End);
-    shownUpTo += length;
-    // Drop what is shown once it is most of the buffer, so that moving the
-    // rest down costs no more than the pieces already shown.
-    if (shownUpTo == received.size()) {
-        received.clear();
-        shownUpTo = 0;
-    } else if (shownUpTo > received.size() / 2) {
-        received.remove(0, shownUpTo);
-        shownUpTo = 0;
-    }
+    display->append(decoder.decode(serial->readAll()));
 }
 
 void Tavlino::on_btn_send_clicked()
@@ -149,7 +89,7 @@ void Tavlino::on_btn_send_clicked()
         return;
     if (ui->input_echo->checkState() != Qt::Unchecked) {
         // Whatever the device sent before this line belongs above its echo.
-        showAllReceived();
+        display->showAll();
         ui->output->appendPlainText(QStringLiteral("( ") + line + ui->input_einde->currentText() +
                                     QStringLiteral(" )"));
     }
@@ -172,9 +112,7 @@ void Tavlino::input_key_Pressed(const QString &)
 
 void Tavlino::on_btn_clear_clicked()
 {
-    received.clear();
-    shownUpTo = 0;
-    ui->output->clear();
+    display->clear();
 }
 
 void Tavlino::on_actionAbout_triggered()
@@ -209,8 +147,8 @@ void Tavlino::serial_error_Occurred(QSerialPort::SerialPortError error)
 void Tavlino::closeLostPort()
 {
     disconnect(serial, SIGNAL(readyRead()), this, SLOT(dataReadyToRead()));
-    received += decoder.decode(serial->readAll());
-    showAllReceived();
+    display->append(decoder.decode(serial->readAll()));
+    display->showAll();
     serial->close();
     serial->clearError();
     ui->btn_send->setEnabled(false);

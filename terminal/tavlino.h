@@ -3,12 +3,12 @@
 
 #include "receivedecoder.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QSerialPort>
 #include <QString>
 
 class About;
+class PacedDisplay;
 class QCloseEvent;
 class QSettings;
 class Ui_Tavlino;
@@ -18,18 +18,22 @@ class Tavlino : public QMainWindow
     Q_OBJECT
 
 public:
-    // A line that never ends would make the pane lay out one ever-growing
-    // paragraph again with every update, so a received line that reaches
-    // this length is continued on a new line. The pane wraps it anyway.
-    static constexpr int longestReceivedLine = 4096;
-
     explicit Tavlino(QWidget *parent = nullptr);
     ~Tavlino() override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
-private slots:
+    // Who calls which slot:
+    // - on_btn_send_clicked, on_btn_Open_clicked, on_btn_clear_clicked,
+    //   on_actionAbout_triggered and on_input_continu_stateChanged are
+    //   connected by name by setupUi (connectSlotsByName), so their names
+    //   must match the form's object names and signals exactly;
+    // - input_return_Pressed (input's returnPressed) and
+    //   serial_error_Occurred (the port's errorOccurred) in the constructor;
+    // - dataReadyToRead (the port's readyRead) on a successful Open;
+    // - input_key_Pressed (input's textEdited) only while Continu is checked.
+private Q_SLOTS:
     void on_btn_send_clicked();
     void on_btn_Open_clicked();
     void input_return_Pressed();
@@ -44,25 +48,15 @@ private:
     void loadSettings();
     void saveSettings();
     void listSerialPorts();
-    void scheduleShowReceived();
-    void showReceived();
-    void showAllReceived();
-    bool hasUnshownText() const;
-    void showNextPiece();
     void closeLostPort();
 
-    Ui_Tavlino *ui;
-    QSerialPort *serial;
-    About *about;
-    QSettings *settings;
+    Ui_Tavlino *ui = nullptr;
+    QSerialPort *serial = nullptr;
+    About *about = nullptr;
+    QSettings *settings = nullptr;
 
     ReceiveDecoder decoder;
-    // Text read from the port; what lies before shownUpTo is in the pane
-    // already. See showReceived().
-    QString received;
-    int shownUpTo = 0;
-    bool showScheduled = false;
-    QElapsedTimer lastShown;
+    PacedDisplay *display = nullptr;
 };
 
 #endif // TAVLINO_H

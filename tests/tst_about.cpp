@@ -65,6 +65,9 @@ private slots:
         QCOMPARE(name->font().pointSize(), 20);
         QCOMPARE(about->findChild<QLabel *>(QStringLiteral("label_2"))->text(),
                  QStringLiteral("V1.1"));
+        // The form's text has to follow the project's version.
+        QCOMPARE(about->findChild<QLabel *>(QStringLiteral("label_2"))->text(),
+                 QStringLiteral("V" TAVLINO_VERSION));
         auto *credits = about->findChild<QLabel *>(QStringLiteral("label_3"));
         QCOMPARE(credits->text().split(QLatin1Char('\n')).size(), 3);
         QCOMPARE(credits->alignment(), Qt::AlignCenter);

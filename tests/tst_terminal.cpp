@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include "historylineedit.h"
+#include "paceddisplay.h"
 #include "tavlino.h"
 #include "ui_tavlino.h"
 
@@ -449,7 +450,7 @@ private slots:
 
     void endlessLineContinuesOnANewLine()
     {
-        const int longest = Tavlino::longestReceivedLine;
+        const int longest = PacedDisplay::longestLine;
         setEcho(true);
         QVERIFY(openDevice());
         typeAndSend(QStringLiteral("go"));

@@ -23,7 +23,10 @@ private:
     void historyUp();
     void historyDown();
 
+    // Newest first, at most ten.
     QStringList history;
+    // The entry the next Up shows; -1 means below the newest entry, where
+    // Down has cleared the field and the next Up only moves back to 0.
     int historyIndex = 0;
 };
 

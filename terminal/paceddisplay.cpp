@@ -1,0 +1,90 @@
+#include "paceddisplay.h"
+
+#include "receivedecoder.h"
+
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTimer>
+
+namespace {
+
+constexpr qint64 frameMs = 16;
+// Characters the pane takes in one insert: about 15 ms of its work.
+constexpr int largestInsert = 256 * 1024;
+
+} // namespace
+
+PacedDisplay::PacedDisplay(QPlainTextEdit *pane, QObject *parent) : QObject(parent), pane(pane) {}
+
+void PacedDisplay::append(const QString &text)
+{
+    received += text;
+    scheduleShow();
+}
+
+void PacedDisplay::scheduleShow()
+{
+    if (showScheduled || !hasUnshownText())
+        return;
+    showScheduled = true;
+    const qint64 sinceShown = lastShown.isValid() ? lastShown.elapsed() : frameMs;
+    QTimer::singleShot(int(qMax<qint64>(0, frameMs - sinceShown)), this, &PacedDisplay::showDue);
+}
+
+// However fast the reads come in, one pass of the event loop inserts at most
+// one piece, so the window keeps answering while a backlog is worked off.
+void PacedDisplay::showDue()
+{
+    showScheduled = false;
+    if (!hasUnshownText())
+        return;
+    lastShown.start();
+    showNextPiece();
+    if (hasUnshownText()) {
+        showScheduled = true;
+        QTimer::singleShot(0, this, &PacedDisplay::showDue);
+    }
+}
+
+void PacedDisplay::showAll()
+{
+    while (hasUnshownText())
+        showNextPiece();
+}
+
+void PacedDisplay::clear()
+{
+    received.clear();
+    shownUpTo = 0;
+    pane->clear();
+}
+
+bool PacedDisplay::hasUnshownText() const
+{
+    return shownUpTo < received.size();
+}
+
+void PacedDisplay::showNextPiece()
+{
+    int length = qMin(largestInsert, int(received.size()) - shownUpTo);
+    // Both halves of a character outside the BMP go in together.
+    if (shownUpTo + length < received.size() &&
+        received.at(shownUpTo + length - 1).isHighSurrogate())
+        --length;
+    const int column = pane->document()->lastBlock().length() - 1;
+    // At the end whatever the person selected or clicked, and the newest
+    // text stays in view.
+    pane->moveCursor(QTextCursor::End);
+    pane->insertPlainText(breakLongLines(received.mid(shownUpTo, length), column, longestLine));
+    pane->moveCursor(QTextCursor::End);
+    shownUpTo += length;
+    // Drop what is shown once it is most of the buffer, so that moving the
+    // rest down costs no more than the pieces already shown.
+    if (shownUpTo == received.size()) {
+        received.clear();
+        shownUpTo = 0;
+    } else if (shownUpTo > received.size() / 2) {
+        received.remove(0, shownUpTo);
+        shownUpTo = 0;
+    }
+}

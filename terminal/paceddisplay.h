@@ -1,0 +1,52 @@
+#ifndef PACEDDISPLAY_H
+#define PACEDDISPLAY_H
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+class QPlainTextEdit;
+
+// Puts received text into the output pane at the pace the pane can take.
+// A chatty device delivers many small reads between two frames; inserting
+// each by itself would lay out and repaint the pane for every one of them.
+// They are gathered and shown together, at most once a frame, and a backlog
+// goes in in pieces, one per pass of the event loop, so the window keeps
+// answering however fast the device talks. Text after a quiet spell is
+// shown at once.
+class PacedDisplay : public QObject
+{
+    Q_OBJECT
+
+public:
+    // A line that never ends would make the pane lay out one ever-growing
+    // paragraph again with every update, so a received line that reaches
+    // this length is continued on a new line. The pane wraps it anyway.
+    static constexpr int longestLine = 4096;
+
+    // The pane is not owned; it must outlive this object.
+    explicit PacedDisplay(QPlainTextEdit *pane, QObject *parent = nullptr);
+
+    // Queues text for the end of the pane.
+    void append(const QString &text);
+    // Puts everything queued into the pane now, for example before the
+    // program adds a line of its own below it.
+    void showAll();
+    // Empties the pane and drops whatever is still queued.
+    void clear();
+
+private:
+    void scheduleShow();
+    void showDue();
+    bool hasUnshownText() const;
+    void showNextPiece();
+
+    QPlainTextEdit *pane = nullptr;
+    // What lies before shownUpTo is in the pane already.
+    QString received;
+    int shownUpTo = 0;
+    bool showScheduled = false;
+    QElapsedTimer lastShown;
+};
+
+#endif // PACEDDISPLAY_H
