@@ -6,6 +6,7 @@
 #include "paceddisplay.h"
 
 #include <QCloseEvent>
+#include <QLineEdit>
 #include <QSerialPortInfo>
 #include <QSettings>
 
@@ -32,6 +33,10 @@ Tavlino::Tavlino(QWidget *parent) : QMainWindow(parent), ui(new Ui_Tavlino)
     ui->setupUi(this);
     display = new PacedDisplay(ui->output, this);
     connect(ui->input, SIGNAL(returnPressed()), this, SLOT(input_return_Pressed()));
+    // Type a port's path and press Return: the same as pressing Open, which
+    // does nothing while it is disabled.
+    connect(ui->input_com->lineEdit(), &QLineEdit::returnPressed, ui->btn_Open,
+            &QAbstractButton::click);
     settings = new QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvek"),
                              QStringLiteral("Tavlino"));
     loadSettings();
@@ -57,7 +62,8 @@ void Tavlino::listSerialPorts()
 
 void Tavlino::on_btn_Open_clicked()
 {
-    serial->setPortName(ui->input_com->currentText());
+    // A listed name or anything typed: ttyUSB1, /dev/pts/7, a by-id link.
+    serial->setPortName(ui->input_com->currentText().trimmed());
     serial->setBaudRate(ui->input_baud->currentText().toInt(nullptr, 10));
     if (!serial->open(QIODevice::ReadWrite))
         return;

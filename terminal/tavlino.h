@@ -30,7 +30,8 @@ protected:
     //   connected by name by setupUi (connectSlotsByName), so their names
     //   must match the form's object names and signals exactly;
     // - input_return_Pressed (input's returnPressed) and
-    //   serial_error_Occurred (the port's errorOccurred) in the constructor;
+    //   serial_error_Occurred (the port's errorOccurred) in the constructor,
+    //   where Return in the Com box is also tied to btn_Open's click;
     // - dataReadyToRead (the port's readyRead) on a successful Open;
     // - input_key_Pressed (input's textEdited) only while Continu is checked.
 private Q_SLOTS:

@@ -5,6 +5,7 @@
 #include "tavlino.h"
 #include "ui_tavlino.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,6 +19,7 @@
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTextBlock>
 
 #include <algorithm>
@@ -179,22 +181,141 @@ private slots:
 
     void openFailingChangesNothing_data()
     {
+        // %dir% is a fresh folder holding a folder and a regular file.
         QTest::addColumn<QString>("name");
         QTest::newRow("no such device") << QStringLiteral("/dev/tavlino-no-such-port");
         QTest::newRow("empty name") << QString();
+        QTest::newRow("only spaces") << QStringLiteral("   ");
+        QTest::newRow("a folder") << QStringLiteral("%dir%/folder");
+        QTest::newRow("a regular file") << QStringLiteral("%dir%/file");
+        QTest::newRow("not a tty") << QStringLiteral("/dev/null");
+        QTest::newRow("4000 characters") << QStringLiteral("%dir%/") + QString(4000, u'x');
+        QTest::newRow("non-ASCII name") << QStringLiteral("%dir%/ttyÜ€😀");
     }
     void openFailingChangesNothing()
     {
         QFETCH(QString, name);
-        chooseDevice(name);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+        QFile file(dir.filePath(QStringLiteral("file")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("content") == 7);
+        file.close();
+        name.replace(QLatin1String("%dir%"), dir.path());
+        const auto onDisk = [&dir] {
+            QStringList all;
+            for (const QString &folder :
+                 {dir.path(), QStringLiteral("/var/lock"), QStringLiteral("/run/lock")})
+                all << QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
+            return all;
+        };
+        const QStringList before = onDisk();
+
+        // Typed into the Com box: Return first, then the button.
+        auto *com = widget<QComboBox>("input_com");
+        const int listed = com->count();
+        com->setEditText(name);
+        QTest::keyClick(com->lineEdit(), Qt::Key_Return);
         QTest::mouseClick(openButton(), Qt::LeftButton);
         QVERIFY(!port()->isOpen());
         QVERIFY(openButton()->isEnabled());
         QVERIFY(!sendButton()->isEnabled());
         QVERIFY(shown().isEmpty());
+        QCOMPARE(com->count(), listed);
+        QCOMPARE(onDisk(), before);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("content"));
 
         // The person may pick another port and try again.
         QVERIFY(openDevice());
+    }
+
+    void typedPathOpensWithReturn_data()
+    {
+        QTest::addColumn<bool>("throughLink");
+        QTest::newRow("the pty's own path") << false;
+        QTest::newRow("a symlink to it, as in /dev/serial/by-id") << true;
+    }
+    void typedPathOpensWithReturn()
+    {
+        QFETCH(bool, throughLink);
+        QTemporaryDir dir;
+        QString path = device->slavePath();
+        if (throughLink) {
+            path = dir.filePath(QStringLiteral("usb-FTDI_FT232R_A1-if00-port0"));
+            QVERIFY(QFile::link(device->slavePath(), path));
+        }
+        auto *com = widget<QComboBox>("input_com");
+        const int listed = com->count();
+        com->lineEdit()->clear();
+        QTest::keyClicks(com->lineEdit(), QStringLiteral(" ") + path + QStringLiteral(" "));
+        QTest::keyClick(com->lineEdit(), Qt::Key_Return);
+        QVERIFY(port()->isOpen());
+        QVERIFY(!openButton()->isEnabled());
+        QCOMPARE(com->count(), listed);
+        setLineEnd(1);
+        typeAndSend(QStringLiteral("hi"));
+        QTRY_COMPARE(device->received(), QByteArray("hi\n"));
+        device->send("ok");
+        QTRY_COMPARE(shown(), QStringLiteral("ok"));
+    }
+
+    void captionsNameTheirControls_data()
+    {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("control");
+        QTest::newRow("Input") << "label"
+                               << "input";
+        QTest::newRow("Output") << "label_2"
+                                << "output";
+        QTest::newRow("Com") << "lbl_com"
+                             << "input_com";
+        QTest::newRow("Baud") << "lbl_baud"
+                              << "input_baud";
+        QTest::newRow("Einde") << "lbl_einde"
+                               << "input_einde";
+    }
+    void captionsNameTheirControls()
+    {
+        QFETCH(QString, caption);
+        QFETCH(QString, control);
+        auto *label = widget<QLabel>(qPrintable(caption));
+        auto *target = widget<QWidget>(qPrintable(control));
+        QCOMPARE(label->buddy(), target);
+        QAccessibleInterface *labelAccess = QAccessible::queryAccessibleInterface(label);
+        QAccessibleInterface *access = QAccessible::queryAccessibleInterface(target);
+        QVERIFY(labelAccess && access);
+        if (!qobject_cast<QComboBox *>(target)) {
+            QCOMPARE(access->text(QAccessible::Name), label->text());
+            return;
+        }
+        // A combo box is named after its current text; the caption reaches
+        // it as the label relation.
+        bool labelled = false;
+        for (const auto &relation : access->relations(QAccessible::Label))
+            labelled = labelled || relation.first == labelAccess;
+        QVERIFY(labelled);
+    }
+
+    void tabGoesTopToBottomLeftToRight()
+    {
+        const QStringList order = {"input",      "btn_send",  "btn_clear",  "input_continu",
+                                   "output",     "input_com", "input_baud", "input_einde",
+                                   "input_echo", "btn_Open",  "input"};
+        // Tab skips a disabled button, and Send and Open are never enabled
+        // together.
+        sendButton()->setEnabled(true);
+        QApplication::setActiveWindow(window.get());
+        input()->setFocus();
+        QStringList visited = {QApplication::focusWidget()->objectName()};
+        for (int i = 1; i < order.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget *focus = QApplication::focusWidget();
+            // The Com box's editor stands in for the box.
+            if (focus->parentWidget() == widget<QComboBox>("input_com"))
+                focus = focus->parentWidget();
+            visited << focus->objectName();
+        }
+        QCOMPARE(visited, order);
     }
 
     void openSucceedingSwapsTheButtons()
