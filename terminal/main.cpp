@@ -1,3 +1,4 @@
+#include "application.h"
 #include "tavlino.h"
 
 #include <QApplication>
@@ -12,7 +13,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
 #endif
     QApplication app(argc, argv);
-    QCoreApplication::setApplicationVersion(QStringLiteral(TAVLINO_VERSION));
+    describeApplication();
     Tavlino window;
     window.show();
     return app.exec();

@@ -9,7 +9,7 @@ if(NOT result EQUAL 0)
     message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
 
-set(expected bin/tavlino share/applications/tavlino.desktop
+set(expected bin/tavlino share/applications/org.orvek.Tavlino.desktop
     share/icons/hicolor/scalable/apps/tavlino.svg)
 foreach(size 16 24 32 48 64 128 256)
     list(APPEND expected share/icons/hicolor/${size}x${size}/apps/tavlino.png)
@@ -22,7 +22,7 @@ endforeach()
 if(NOT IS_DIRECTORY "${PREFIX}/bin" OR IS_DIRECTORY "${PREFIX}/bin/tavlino")
     message(FATAL_ERROR "bin/tavlino is not a program")
 endif()
-file(STRINGS "${PREFIX}/share/applications/tavlino.desktop" desktop)
+file(STRINGS "${PREFIX}/share/applications/org.orvek.Tavlino.desktop" desktop)
 foreach(line "Exec=tavlino" "Icon=tavlino" "Type=Application")
     if(NOT line IN_LIST desktop)
         message(FATAL_ERROR "tavlino.desktop lacks ${line}")

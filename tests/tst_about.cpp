@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include "about.h"
+#include "application.h"
 #include "tavlino.h"
 
 #include <QAction>
@@ -65,6 +66,8 @@ private slots:
         QCOMPARE(name->font().pointSize(), 20);
         QCOMPARE(about->findChild<QLabel *>(QStringLiteral("label_2"))->text(),
                  QStringLiteral("V1.1"));
+        describeApplication();
+        QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("org.orvek.Tavlino"));
         // The form's text has to follow the project's version.
         QCOMPARE(about->findChild<QLabel *>(QStringLiteral("label_2"))->text(),
                  QStringLiteral("V" TAVLINO_VERSION));

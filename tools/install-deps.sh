@@ -8,7 +8,7 @@ case " $* " in
 *" --qt6 "*) packages="$packages qt6-base-dev qt6-serialport-dev" ;;
 esac
 case " $* " in
-*" --ci "*) packages="$packages qt6-base-dev qt6-serialport-dev clang libclang-rt-14-dev clang-format clazy xvfb xauth openbox" ;;
+*" --ci "*) packages="$packages qt6-base-dev qt6-serialport-dev clang libclang-rt-14-dev clang-format clazy xvfb xauth openbox lintian appstream desktop-file-utils dpkg-dev" ;;
 esac
 
 missing=""
