@@ -3,11 +3,13 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <utility>
+
+#ifndef Q_OS_WIN
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
-#include <utility>
 
 PtyDevice::PtyDevice()
 {
@@ -60,6 +62,7 @@ void PtyDevice::hangUp()
         ::close(master);
     master = -1;
 }
+#endif
 
 namespace {
 QtMessageHandler previousHandler = nullptr;

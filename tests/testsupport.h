@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QtTest>
 
+#ifndef Q_OS_WIN
 // The master side of a pseudo-terminal pair: the test plays the device on
 // the master while the window opens the slave by its path.
 class PtyDevice
@@ -32,6 +33,7 @@ private:
     QString path;
     QByteArray got;
 };
+#endif
 
 // Collects Qt warnings that a test did not announce, so that, for example,
 // an on_<object>_<signal> slot that lost its automatic connection fails the

@@ -74,3 +74,28 @@ if [ ! -e "$qt/bin/Qt5SerialPort.dll" ]; then
 fi
 echo "Qt for Windows: $qt"
 [ "${1:-}" = "--qt-only" ] && exit 0
+
+# Tavlino itself, and the test programs that run under Wine.
+cmake -S "$source_dir" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source_dir/tools/windows/mingw-w64.cmake" \
+    -DCMAKE_PREFIX_PATH="$qt" -DCMAKE_BUILD_TYPE=Release -DTAVLINO_BENCH=OFF \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$source_dir/tools/windows/wine-run.sh"
+cmake --build "$build" -j"$jobs"
+
+# The folder a Windows user gets: the program, Qt's libraries and plugins,
+# and the compiler's runtime.
+dist=$build/tavlino-windows
+rm -rf "$dist"
+mkdir -p "$dist/platforms" "$dist/styles"
+cp "$build/tavlino.exe" "$dist/"
+for module in Core Gui Widgets SerialPort; do
+    cp "$qt/bin/Qt5$module.dll" "$dist/"
+done
+cp "$qt/plugins/platforms/qwindows.dll" "$dist/platforms/"
+cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$dist/styles/"
+runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
+cp "$runtime/libgcc_s_seh-1.dll" "$runtime/libstdc++-6.dll" "$dist/"
+cp /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$dist/"
+x86_64-w64-mingw32-strip --strip-unneeded "$dist"/*.exe "$dist"/*.dll
+
+echo "Windows build:   $build"
+echo "Windows folder:  $dist (zip it and hand it out)"

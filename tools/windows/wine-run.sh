@@ -1,0 +1,23 @@
+#!/bin/sh
+# Runs a Windows program of the cross build under Wine, headless, with Qt's
+# libraries and plugins from the cached Qt for Windows:
+#   tools/windows/wine-run.sh PROGRAM.exe [ARGUMENTS...]
+# WINEPREFIX defaults to a prefix of its own in the cache.
+cache=${TAVLINO_WINDOWS_CACHE:-/var/cache/tavlino-windows}
+qt=$cache/qt5
+# Wine's drive Z: is the Unix root.
+windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
+runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
+export WINEPREFIX=${WINEPREFIX:-$cache/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+export WINEPATH="$(windows_path "$qt/bin");$(windows_path "$runtime");$(windows_path /usr/x86_64-w64-mingw32/lib)"
+# Wine does not hand variables named QT_* from Unix to the Windows process,
+# so they go into the prefix's own environment. The offscreen platform reads
+# fonts from a folder rather than from Windows.
+if [ ! -e "$WINEPREFIX/.tavlino-environment" ]; then
+    wine reg add 'HKCU\Environment' /v QT_QPA_FONTDIR /t REG_SZ /f \
+        /d "$(windows_path /usr/share/fonts/truetype/dejavu)" >/dev/null 2>&1 &&
+        wineserver -w && touch "$WINEPREFIX/.tavlino-environment"
+fi
+exec wine "$@"
