@@ -169,8 +169,9 @@ namespace {
 int storedIndex(const QSettings &settings, const QString &key, int count)
 {
     bool isNumber = false;
-    const int index = settings.value(key).toInt(&isNumber);
-    return isNumber && index >= 0 && index < count ? index : 0;
+    // Wide enough that a 64-bit registry value cannot wrap into the range.
+    const qlonglong index = settings.value(key).toLongLong(&isNumber);
+    return isNumber && index >= 0 && index < count ? int(index) : 0;
 }
 
 bool storedSwitch(const QSettings &settings, const QString &key)

@@ -15,6 +15,10 @@
 #include <cstdio>
 #include <memory>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
 
 QComboBox *combo(QWidget *window, const char *name)
@@ -46,13 +50,75 @@ int runChild(const QByteArray &role, int argc, char *argv[])
     return 0;
 }
 
+#ifdef Q_OS_WIN
+// On Windows the store is the registry key HKCU\Software\Orvek\Tavlino,
+// and a value there has a type: what a person or another program left may
+// be a number as text, a switch as a DWORD, a list, raw bytes.
+struct RegistryValue {
+    QString key;
+    DWORD type;
+    QByteArray data;
+};
+
+RegistryValue text(const char *key, const QString &value)
+{
+    const QByteArray data(reinterpret_cast<const char *>(value.utf16()), int(value.size() + 1) * 2);
+    return {QLatin1String(key), REG_SZ, data};
+}
+
+RegistryValue dword(const char *key, quint32 value)
+{
+    return {QLatin1String(key), REG_DWORD,
+            QByteArray(reinterpret_cast<const char *>(&value), sizeof value)};
+}
+
+RegistryValue qword(const char *key, quint64 value)
+{
+    return {QLatin1String(key), REG_QWORD,
+            QByteArray(reinterpret_cast<const char *>(&value), sizeof value)};
+}
+
+RegistryValue list(const char *key, const QStringList &items)
+{
+    QByteArray data;
+    for (const QString &item : items)
+        data += text(key, item).data;
+    data.append(2, '\0');
+    return {QLatin1String(key), REG_MULTI_SZ, data};
+}
+
+RegistryValue bytes(const char *key, const QByteArray &data)
+{
+    return {QLatin1String(key), REG_BINARY, data};
+}
+
+bool writeRegistry(const QList<RegistryValue> &values)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Orvek\\Tavlino", 0, nullptr, 0, KEY_WRITE,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    bool ok = true;
+    for (const RegistryValue &v : values)
+        ok = ok && RegSetValueExW(key, reinterpret_cast<const wchar_t *>(v.key.utf16()), 0, v.type,
+                                  reinterpret_cast<const BYTE *>(v.data.constData()),
+                                  DWORD(v.data.size())) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return ok;
+}
+#else
 QString storePath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/Orvek/Tavlino.conf");
 }
+#endif
 
 } // namespace
+
+#ifdef Q_OS_WIN
+Q_DECLARE_METATYPE(QList<RegistryValue>)
+#endif
 
 class SettingsTest : public QObject
 {
@@ -74,6 +140,7 @@ private:
         return child.readAllStandardOutput().trimmed();
     }
 
+#ifndef Q_OS_WIN
     void writeStore(const QByteArray &contents)
     {
         QSettings(QStringLiteral("Orvek"), QStringLiteral("Tavlino")).clear();
@@ -81,9 +148,13 @@ private:
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(contents);
     }
+#endif
 
 private slots:
-    void initTestCase() { WarningGuard::install(); }
+    void initTestCase()
+    {
+        WarningGuard::install();
+    }
 
     void init()
     {
@@ -92,7 +163,10 @@ private slots:
         store.sync();
     }
 
-    void cleanup() { WarningGuard::verifyNone(); }
+    void cleanup()
+    {
+        WarningGuard::verifyNone();
+    }
 
     void firstRunShowsTheDefaults()
     {
@@ -136,6 +210,44 @@ private slots:
 
     void damagedValuesCountAsMissing_data()
     {
+#ifdef Q_OS_WIN
+        QTest::addColumn<QList<RegistryValue>>("contents");
+        QTest::addColumn<QString>("baud");
+        QTest::addColumn<bool>("echo");
+        QTest::addColumn<int>("lineEnd");
+        using Values = QList<RegistryValue>;
+        QTest::newRow("as Qt writes them")
+            << Values{dword("baudRate", 5), text("localEcho", QStringLiteral("true")),
+                      dword("lineEnd", 1)}
+            << "38400" << true << 1;
+        QTest::newRow("numbers as text, a switch as a DWORD")
+            << Values{text("baudRate", QStringLiteral("5")), dword("localEcho", 1),
+                      text("lineEnd", QStringLiteral("2"))}
+            << "38400" << true << 2;
+        QTest::newRow("a switch off as a DWORD")
+            << Values{dword("localEcho", 0)} << "1200" << false << 0;
+        QTest::newRow("past the end")
+            << Values{dword("baudRate", 8), dword("lineEnd", 3)} << "1200" << false << 0;
+        QTest::newRow("negative") << Values{dword("baudRate", 0xFFFFFFFF),
+                                            dword("lineEnd", 0xFFFFFFFE)}
+                                  << "1200" << false << 0;
+        QTest::newRow("not numbers") << Values{text("baudRate", QStringLiteral("fast")),
+                                               text("localEcho", QStringLiteral("maybe")),
+                                               text("lineEnd", QStringLiteral("\\r\\n"))}
+                                     << "1200" << false << 0;
+        QTest::newRow("a QWORD past 32 bits")
+            << Values{qword("baudRate", 0x100000005ULL), qword("lineEnd", 0x100000001ULL)} << "1200"
+            << false << 0;
+        QTest::newRow("lists")
+            << Values{list("baudRate", {QStringLiteral("1"), QStringLiteral("2")}),
+                      list("localEcho", {QStringLiteral("1"), QStringLiteral("2")}),
+                      list("lineEnd", {})}
+            << "1200" << false << 0;
+        QTest::newRow("raw bytes")
+            << Values{bytes("baudRate", QByteArray("\xff\xfe\x00", 3)),
+                      bytes("localEcho", QByteArray("\x01", 1)), bytes("lineEnd", QByteArray())}
+            << "1200" << false << 0;
+#else
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<QString>("baud");
         QTest::addColumn<bool>("echo");
@@ -155,14 +267,20 @@ private slots:
                                << "1200" << false << 0;
         QTest::newRow("garbage file")
             << QByteArray("\xff\xfe[\0\0=\n==\n[General\nbaudRate", 26) << "1200" << false << 0;
+#endif
     }
     void damagedValuesCountAsMissing()
     {
-        QFETCH(QByteArray, contents);
         QFETCH(QString, baud);
         QFETCH(bool, echo);
         QFETCH(int, lineEnd);
+#ifdef Q_OS_WIN
+        QFETCH(QList<RegistryValue>, contents);
+        QVERIFY(writeRegistry(contents));
+#else
+        QFETCH(QByteArray, contents);
         writeStore("[General]\n" + contents);
+#endif
         {
             Tavlino window;
             QCOMPARE(combo(&window, "input_baud")->currentText(), baud);
@@ -177,6 +295,9 @@ private slots:
 
     void unwritableStoreStillOpensAndCloses()
     {
+#ifdef Q_OS_WIN
+        QSKIP("the registry has no file to stand in the way");
+#endif
         // A file where the configuration folder should be: not even root can
         // create the store there.
         QTemporaryDir dir;
