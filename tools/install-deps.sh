@@ -8,6 +8,9 @@ case " $* " in
 *" --qt6 "*) packages="$packages qt6-base-dev qt6-serialport-dev" ;;
 esac
 case " $* " in
+*" --windows "*) packages="$packages g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 icoutils dpkg-dev xz-utils perl python3" ;;
+esac
+case " $* " in
 *" --ci "*) packages="$packages qt6-base-dev qt6-serialport-dev clang libclang-rt-14-dev clang-format clazy xvfb xauth openbox lintian appstream desktop-file-utils dpkg-dev" ;;
 esac
 
