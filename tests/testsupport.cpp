@@ -11,6 +11,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+bool PtyDevice::isValid() const
+{
+    return master >= 0;
+}
+
 PtyDevice::PtyDevice()
 {
     master = posix_openpt(O_RDWR | O_NOCTTY);
@@ -117,6 +122,9 @@ void WarningGuard::verifyNone()
 
 void prepareTestEnvironment()
 {
+#ifdef Q_OS_WIN
+    bridgeWineSerialCompletions();
+#endif
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Lives until the process ends: QSettings keeps the path it saw first.

@@ -7,9 +7,16 @@
 #include <QStringList>
 #include <QtTest>
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <memory>
+#endif
+
 // The master side of a pseudo-terminal pair: the test plays the device on
-// the master while the window opens the slave by its path.
+// the master while the window opens the slave by its path. Under Wine the
+// slave is reached as a COM port, and a Unix helper passes the master's bytes
+// over a local connection.
 class PtyDevice
 {
 public:
@@ -18,7 +25,8 @@ public:
     PtyDevice(const PtyDevice &) = delete;
     PtyDevice &operator=(const PtyDevice &) = delete;
 
-    bool isValid() const { return master >= 0; }
+    bool isValid() const;
+    // What the window's Com box takes: /dev/pts/N, or COMn under Wine.
     QString slavePath() const { return path; }
 
     // Writes all of the bytes as the device, blocking until they are in the pty.
@@ -29,10 +37,23 @@ public:
     void hangUp();
 
 private:
+#ifdef Q_OS_WIN
+    QTcpServer server;
+    std::unique_ptr<QTcpSocket> master;
+#else
     int master = -1;
+#endif
     QString path;
     QByteArray got;
 };
+
+#ifdef Q_OS_WIN
+// Wine's serial layer ignores the completion routine that Qt's Windows
+// backend hands to its wait for serial events, so Qt never hears of
+// received bytes. Under Wine this makes the wait signal an event instead and
+// runs the routine from it; elsewhere it does nothing. Call before the
+// first port is opened.
+void bridgeWineSerialCompletions();
 #endif
 
 // Collects Qt warnings that a test did not announce, so that, for example,

@@ -80,6 +80,8 @@ cmake -S "$source_dir" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source_dir/tools/win
     -DCMAKE_PREFIX_PATH="$qt" -DCMAKE_BUILD_TYPE=Release -DTAVLINO_BENCH=OFF \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$source_dir/tools/windows/wine-run.sh"
 cmake --build "$build" -j"$jobs"
+# The shim that lets Wine take a pty for a serial port, for the tests.
+gcc -O2 -Wall -shared -fPIC -o "$build/ptyserial.so" "$source_dir/tools/windows/ptyserial.c" -ldl
 
 # The folder a Windows user gets: the program, Qt's libraries and plugins,
 # and the compiler's runtime.

@@ -20,4 +20,8 @@ if [ ! -e "$WINEPREFIX/.tavlino-environment" ]; then
         /d "$(windows_path /usr/share/fonts/truetype/dejavu)" >/dev/null 2>&1 &&
         wineserver -w && touch "$WINEPREFIX/.tavlino-environment"
 fi
+# The tests' pty behind a COM port needs the shim in the Wine process.
+if [ -n "${TAVLINO_WINE_PRELOAD:-}" ]; then
+    export LD_PRELOAD=$TAVLINO_WINE_PRELOAD
+fi
 exec wine "$@"
