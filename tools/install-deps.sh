@@ -14,6 +14,20 @@ case " $* " in
 *" --ci "*) packages="$packages qt6-base-dev qt6-serialport-dev clang libclang-rt-14-dev clang-format clazy xvfb xauth openbox lintian appstream desktop-file-utils dpkg-dev" ;;
 esac
 
+# The Windows build fetches qtbase's source package, which needs a deb-src
+# entry beside Debian's deb one.
+case " $* " in
+*" --windows "*)
+    if ! grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+        sudo=""
+        [ "$(id -u)" -ne 0 ] && sudo="sudo"
+        printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' |
+            $sudo tee /etc/apt/sources.list.d/tavlino-deb-src.sources >/dev/null
+        $sudo apt-get update -qq
+    fi
+    ;;
+esac
+
 missing=""
 for package in $packages; do
     if ! dpkg-query -W -f='${Status}\n' "$package" 2>/dev/null | grep -q '^install ok installed$'; then
