@@ -399,7 +399,9 @@ int runTable(const QList<qint64> &sizes, bool smoke)
                 row.stall = qMax(row.stall, run.stall);
                 row.intact = row.intact && run.intact;
             }
-            if (!smoke && bytes <= (w.lineEnd ? largestFloor : largestUnbrokenFloor))
+            // Hex has no place at all to wrap: the bare widget takes minutes
+            // even for 1 MiB of it.
+            if (!smoke && !w.hex && bytes <= (w.lineEnd ? largestFloor : largestUnbrokenFloor))
                 row.floor =
                     runChild(args + QStringList{QStringLiteral("--floor")}).value(0).toDouble();
             allIntact = allIntact && row.intact;
