@@ -10,7 +10,8 @@ if(NOT result EQUAL 0)
 endif()
 
 set(expected bin/tavlino share/applications/org.orvek.Tavlino.desktop
-    share/icons/hicolor/scalable/apps/tavlino.svg)
+    share/icons/hicolor/scalable/apps/tavlino.svg share/metainfo/org.orvek.Tavlino.metainfo.xml
+    share/man/man1/tavlino.1.gz share/doc/tavlino/copyright share/doc/tavlino/changelog.gz)
 foreach(size 16 24 32 48 64 128 256)
     list(APPEND expected share/icons/hicolor/${size}x${size}/apps/tavlino.png)
 endforeach()
