@@ -282,16 +282,25 @@ QList<double> measureLatency()
             loop.quit();
         }
     });
+    // One timer each, restarted every time: a stale time-out from an earlier
+    // reply must not cut a quiet spell short.
+    QTimer quiet;
+    quiet.setSingleShot(true);
+    QObject::connect(&quiet, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    QObject::connect(&giveUp, &QTimer::timeout, &loop, &QEventLoop::quit);
     for (int i = 0; i < 100; ++i) {
-        QTimer::singleShot(100, &loop, &QEventLoop::quit);
+        quiet.start(100);
         loop.exec();
         const QByteArray reply = "OK " + QByteArray::number(i) + "\r\n";
         target = open.output->document()->characterCount() + reply.size() - 1;
-        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        giveUp.start(5000);
         clock.start();
         if (::write(open.master, reply.constData(), size_t(reply.size())) != reply.size())
             return {};
         loop.exec();
+        giveUp.stop();
     }
     return ms;
 }
