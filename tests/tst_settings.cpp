@@ -112,6 +112,14 @@ QString storePath()
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/Orvek/Tavlino.conf");
 }
+
+void writeStore(const QByteArray &contents)
+{
+    QSettings(QStringLiteral("Orvek"), QStringLiteral("Tavlino")).clear();
+    QFile file(storePath());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(contents);
+}
 #endif
 
 } // namespace
@@ -140,21 +148,8 @@ private:
         return child.readAllStandardOutput().trimmed();
     }
 
-#ifndef Q_OS_WIN
-    void writeStore(const QByteArray &contents)
-    {
-        QSettings(QStringLiteral("Orvek"), QStringLiteral("Tavlino")).clear();
-        QFile file(storePath());
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(contents);
-    }
-#endif
-
 private slots:
-    void initTestCase()
-    {
-        WarningGuard::install();
-    }
+    void initTestCase() { WarningGuard::install(); }
 
     void init()
     {
@@ -163,10 +158,7 @@ private slots:
         store.sync();
     }
 
-    void cleanup()
-    {
-        WarningGuard::verifyNone();
-    }
+    void cleanup() { WarningGuard::verifyNone(); }
 
     void firstRunShowsTheDefaults()
     {

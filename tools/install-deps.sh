@@ -3,12 +3,12 @@
 # Uses sudo for apt-get when not run as root; does nothing when all are there.
 set -e
 
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+
 packages="cmake make g++ qtbase5-dev libqt5serialport5-dev fonts-dejavu-core"
 case " $* " in
 *" --qt6 "*) packages="$packages qt6-base-dev qt6-serialport-dev" ;;
-esac
-case " $* " in
-*" --windows "*) packages="$packages g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 icoutils dpkg-dev xz-utils perl python3" ;;
 esac
 case " $* " in
 *" --ci "*) packages="$packages qt6-base-dev qt6-serialport-dev clang libclang-rt-14-dev clang-format clazy xvfb xauth openbox lintian appstream desktop-file-utils dpkg-dev" ;;
@@ -18,9 +18,8 @@ esac
 # entry beside Debian's deb one.
 case " $* " in
 *" --windows "*)
+    packages="$packages g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 icoutils dpkg-dev xz-utils perl python3"
     if ! grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-        sudo=""
-        [ "$(id -u)" -ne 0 ] && sudo="sudo"
         printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' |
             $sudo tee /etc/apt/sources.list.d/tavlino-deb-src.sources >/dev/null
         $sudo apt-get update -qq
@@ -36,7 +35,5 @@ for package in $packages; do
 done
 [ -z "$missing" ] && exit 0
 
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
 $sudo apt-get update -qq
 $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing
