@@ -44,6 +44,13 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION comm)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Natively on a Wayland session when Qt's Wayland plugin is there (the dock
+# then matches the window by its app id); on XWayland or X11 without it.
+if(TAVLINO_QT EQUAL 6)
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
+else()
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qtwayland5)
+endif()
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "serial-port terminal for boards, modems and USB adapters")
 # CPack puts the summary first and indents these lines itself; the empty
 # line separates paragraphs.

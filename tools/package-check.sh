@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds the Debian package from a configured and built folder and checks it
 # with the distribution's own tools, then installs it, starts the installed
-# program and removes it again:
+# program, checks it as a desktop meets it (tools/desktop-check.sh) and
+# removes it again:
 #   tools/package-check.sh BUILD_DIR
 # Installs into the running system: meant for CI and throw-away machines.
 set -eu
@@ -28,6 +29,7 @@ if [ "$status" -ne 124 ]; then
     exit 1
 fi
 echo "the installed /usr/bin/tavlino ran for 2 s"
+"$root"/tools/desktop-check.sh /usr/bin/tavlino 10
 
 apt-get remove -y -qq tavlino
 left=""
