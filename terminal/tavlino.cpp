@@ -26,6 +26,24 @@ QByteArray lineEndBytes(int lineEndIndex)
     }
 }
 
+// The port name for what is in the Com box. Windows names its devices
+// without regard to case, but Qt reaches COM10 and above only through the
+// \\.\ device prefix, which it adds to names beginning with upper-case
+// "COM": a typed com12 must become COM12.
+QString portNameFor(const QString &typed)
+{
+    QString name = typed.trimmed();
+#ifdef Q_OS_WIN
+    if (name.size() > 3 && name.startsWith(QLatin1String("com"), Qt::CaseInsensitive)) {
+        bool isNumber = false;
+        name.mid(3).toUInt(&isNumber);
+        if (isNumber)
+            name.replace(0, 3, QStringLiteral("COM"));
+    }
+#endif
+    return name;
+}
+
 } // namespace
 
 Tavlino::Tavlino(QWidget *parent) : QMainWindow(parent), ui(new Ui_Tavlino)
@@ -63,7 +81,7 @@ void Tavlino::listSerialPorts()
 void Tavlino::on_btn_Open_clicked()
 {
     // A listed name or anything typed: ttyUSB1, /dev/pts/7, a by-id link.
-    serial->setPortName(ui->input_com->currentText().trimmed());
+    serial->setPortName(portNameFor(ui->input_com->currentText()));
     serial->setBaudRate(ui->input_baud->currentText().toInt(nullptr, 10));
     if (!serial->open(QIODevice::ReadWrite))
         return;

@@ -235,25 +235,33 @@ private slots:
 
     void typedPathOpensWithReturn_data()
     {
-        QTest::addColumn<bool>("throughLink");
-        QTest::newRow("the pty's own path") << false;
-#ifndef Q_OS_WIN
-        QTest::newRow("a symlink to it, as in /dev/serial/by-id") << true;
+        // %path% is the device's own name, %link% a symlink to it.
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("the pty's own path") << QStringLiteral(" %path% ");
+#ifdef Q_OS_WIN
+        // Windows names devices without regard to case: com12 is COM12.
+        QTest::newRow("in lower case") << QStringLiteral("%lower%");
+        QTest::newRow("capitalised, in spaces") << QStringLiteral(" %title% ");
+#else
+        QTest::newRow("a symlink to it, as in /dev/serial/by-id") << QStringLiteral(" %link% ");
 #endif
     }
     void typedPathOpensWithReturn()
     {
-        QFETCH(bool, throughLink);
+        QFETCH(QString, typed);
         QTemporaryDir dir;
-        QString path = device->slavePath();
-        if (throughLink) {
-            path = dir.filePath(QStringLiteral("usb-FTDI_FT232R_A1-if00-port0"));
-            QVERIFY(QFile::link(device->slavePath(), path));
-        }
+        const QString path = device->slavePath();
+        const QString link = dir.filePath(QStringLiteral("usb-FTDI_FT232R_A1-if00-port0"));
+        if (typed.contains(QLatin1String("%link%")))
+            QVERIFY(QFile::link(path, link));
+        typed.replace(QLatin1String("%path%"), path)
+            .replace(QLatin1String("%link%"), link)
+            .replace(QLatin1String("%lower%"), path.toLower())
+            .replace(QLatin1String("%title%"), path.left(1) + path.mid(1).toLower());
         auto *com = widget<QComboBox>("input_com");
         const int listed = com->count();
         com->lineEdit()->clear();
-        QTest::keyClicks(com->lineEdit(), QStringLiteral(" ") + path + QStringLiteral(" "));
+        QTest::keyClicks(com->lineEdit(), typed);
         QTest::keyClick(com->lineEdit(), Qt::Key_Return);
         QVERIFY(port()->isOpen());
         QVERIFY(!openButton()->isEnabled());

@@ -18,7 +18,7 @@ esac
 # entry beside Debian's deb one.
 case " $* " in
 *" --windows "*)
-    packages="$packages g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 icoutils dpkg-dev xz-utils perl python3"
+    packages="$packages g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 icoutils dpkg-dev xz-utils perl python3 nsis unzip libimage-exiftool-perl xvfb xauth xdotool imagemagick"
     if ! grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
         printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' |
             $sudo tee /etc/apt/sources.list.d/tavlino-deb-src.sources >/dev/null

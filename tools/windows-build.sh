@@ -1,6 +1,6 @@
 #!/bin/bash
-# Cross-builds Tavlino for 64-bit Windows and gathers a folder that runs on
-# Windows as it is.
+# Cross-builds Tavlino for 64-bit Windows: the folder that runs on Windows as
+# it is, its NSIS installer and its zip.
 #
 #   tools/windows-build.sh [--qt-only]
 #
@@ -83,21 +83,16 @@ cmake --build "$build" -j"$jobs"
 # The shim that lets Wine take a pty for a serial port, for the tests.
 gcc -O2 -Wall -shared -fPIC -o "$build/ptyserial.so" "$source_dir/tools/windows/ptyserial.c" -ldl
 
-# The folder a Windows user gets: the program, Qt's libraries and plugins,
-# and the compiler's runtime.
+# The folder a Windows user gets, from the install rules, and the installer
+# and zip of it. Dated by the last commit, so that two builds of one commit
+# give the same bytes.
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$source_dir" log -1 --format=%ct 2>/dev/null || date +%s)}
 dist=$build/tavlino-windows
 rm -rf "$dist"
-mkdir -p "$dist/platforms" "$dist/styles"
-cp "$build/tavlino.exe" "$dist/"
-for module in Core Gui Widgets SerialPort; do
-    cp "$qt/bin/Qt5$module.dll" "$dist/"
-done
-cp "$qt/plugins/platforms/qwindows.dll" "$dist/platforms/"
-cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$dist/styles/"
-runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
-cp "$runtime/libgcc_s_seh-1.dll" "$runtime/libstdc++-6.dll" "$dist/"
-cp /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$dist/"
-x86_64-w64-mingw32-strip --strip-unneeded "$dist"/*.exe "$dist"/*.dll
+cmake --install "$build" --prefix "$dist"
+(cd "$build" && cpack)
 
 echo "Windows build:   $build"
-echo "Windows folder:  $dist (zip it and hand it out)"
+echo "Windows folder:  $dist"
+echo "Installer:       $(ls "$build"/tavlino-*-win64.exe)"
+echo "Zip:             $(ls "$build"/tavlino-*-win64.zip)"

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Checks the Windows program with the cross tools: a GUI-subsystem program
-# whose resources hold the icon group IDI_ICON1 with six sizes at 32 bits.
+# whose resources hold the icon group IDI_ICON1 with six sizes at 32 bits,
+# and a manifest that runs it as the invoking user on Windows 10 and 11.
 #   tools/windows/check-exe.sh tavlino.exe
 set -eu
 exe=$1
@@ -19,3 +20,11 @@ if [ "$sizes" != "16 32 48 64 128 256 " ]; then
     exit 1
 fi
 echo "$exe: Windows GUI subsystem; IDI_ICON1 with 16, 32, 48, 64, 128 and 256 px at 32 bits"
+manifest=$(wrestool -x --type=24 --name=1 "$exe")
+for wanted in 'level="asInvoker"' '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}'; do
+    if ! printf '%s' "$manifest" | grep -qF "$wanted"; then
+        echo "$exe: the manifest lacks $wanted"
+        exit 1
+    fi
+done
+echo "$exe: manifest: asInvoker, Windows 10 and 11"

@@ -24,4 +24,14 @@ fi
 if [ -n "${TAVLINO_WINE_PRELOAD:-}" ]; then
     export LD_PRELOAD=$TAVLINO_WINE_PRELOAD
 fi
-exec wine "$@"
+# A QtTest log written to a file (-o FILE,txt) is shown when the test ends:
+# under Wine with no console, "-o -,txt" would reach the debugger channel.
+log=""
+for argument; do
+    case $argument in *,txt) log=${argument%,txt} ;; esac
+done
+[ -n "$log" ] && rm -f "$log"
+status=0
+wine "$@" || status=$?
+[ -n "$log" ] && [ -f "$log" ] && cat "$log"
+exit "$status"
