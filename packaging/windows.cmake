@@ -7,23 +7,25 @@ configure_file(packaging/windows/version.rc.in version.rc @ONLY)
 target_sources(tavlino PRIVATE ${PROJECT_BINARY_DIR}/version.rc)
 
 # One flat folder: Windows finds a program's DLLs beside it.
-install(TARGETS tavlino RUNTIME_DEPENDENCY_SET tavlino_dlls RUNTIME DESTINATION .)
-install(IMPORTED_RUNTIME_ARTIFACTS Qt5::QWindowsIntegrationPlugin
-        RUNTIME_DEPENDENCY_SET tavlino_dlls LIBRARY DESTINATION platforms)
-install(IMPORTED_RUNTIME_ARTIFACTS Qt5::QWindowsVistaStylePlugin
-        RUNTIME_DEPENDENCY_SET tavlino_dlls LIBRARY DESTINATION styles)
+install(TARGETS tavlino RUNTIME DESTINATION .)
+install(IMPORTED_RUNTIME_ARTIFACTS Qt5::QWindowsIntegrationPlugin LIBRARY DESTINATION platforms)
+install(IMPORTED_RUNTIME_ARTIFACTS Qt5::QWindowsVistaStylePlugin LIBRARY DESTINATION styles)
 
 # The DLLs to ship are read from the imports of the program and the plugins.
 # What Windows itself provides is told apart by Wine's copies of the system
 # DLLs: an import found nowhere fails the install, so a DLL the folder lacks
-# cannot go unnoticed.
-if(CMAKE_CROSSCOMPILING)
-    set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM windows+pe)
-    set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
-    set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND ${CMAKE_OBJDUMP})
-endif()
+# cannot go unnoticed. CMake looks DLLs up by their lower-case names, as
+# Windows ignores case; on Linux, Qt's need lower-case links to be found.
 get_target_property(qt_core Qt5::Core IMPORTED_LOCATION_RELEASE)
 get_filename_component(qt_bin ${qt_core} DIRECTORY)
+set(qt_links ${PROJECT_BINARY_DIR}/qt-dlls-by-lower-case-name)
+file(MAKE_DIRECTORY ${qt_links})
+file(GLOB qt_dlls ${qt_bin}/*.dll)
+foreach(dll IN LISTS qt_dlls)
+    get_filename_component(name ${dll} NAME)
+    string(TOLOWER ${name} name)
+    file(CREATE_LINK ${dll} ${qt_links}/${name} SYMBOLIC)
+endforeach()
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-libgcc-file-name
                 OUTPUT_VARIABLE libgcc OUTPUT_STRIP_TRAILING_WHITESPACE)
 get_filename_component(compiler_runtime ${libgcc} DIRECTORY)
@@ -33,10 +35,26 @@ find_path(TAVLINO_WINDOWS_SYSTEM_DLLS kernel32.dll
 if(NOT TAVLINO_WINDOWS_SYSTEM_DLLS)
     message(FATAL_ERROR "Wine's Windows DLLs are missing: install wine64")
 endif()
-install(RUNTIME_DEPENDENCY_SET tavlino_dlls DESTINATION .
-        DIRECTORIES ${qt_bin} ${compiler_runtime} ${CMAKE_FIND_ROOT_PATH}/lib
-                    ${TAVLINO_WINDOWS_SYSTEM_DLLS}
-        POST_EXCLUDE_REGEXES "^${TAVLINO_WINDOWS_SYSTEM_DLLS}/")
+install(CODE "
+    set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM windows+pe)
+    set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
+    set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND ${CMAKE_OBJDUMP})
+    set(folder \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
+    file(GET_RUNTIME_DEPENDENCIES
+         EXECUTABLES \"\${folder}/tavlino.exe\"
+         LIBRARIES \"\${folder}/platforms/qwindows.dll\" \"\${folder}/styles/qwindowsvistastyle.dll\"
+         RESOLVED_DEPENDENCIES_VAR dlls UNRESOLVED_DEPENDENCIES_VAR missing
+         DIRECTORIES ${qt_links} ${compiler_runtime} ${CMAKE_FIND_ROOT_PATH}/lib
+                     ${TAVLINO_WINDOWS_SYSTEM_DLLS}
+         POST_EXCLUDE_REGEXES \"^${TAVLINO_WINDOWS_SYSTEM_DLLS}/\")
+    if(missing)
+        message(FATAL_ERROR \"imported, but found nowhere: \${missing}\")
+    endif()
+    foreach(dll IN LISTS dlls)
+        file(REAL_PATH \${dll} dll)
+        file(INSTALL \${dll} DESTINATION \${folder})
+    endforeach()
+")
 # Only the program is stripped by CPack; Debian's libstdc++-6.dll alone is
 # 24 MB with its symbols.
 install(CODE "

@@ -20,7 +20,7 @@ if [ "$sizes" != "16 32 48 64 128 256 " ]; then
     exit 1
 fi
 echo "$exe: Windows GUI subsystem; IDI_ICON1 with 16, 32, 48, 64, 128 and 256 px at 32 bits"
-manifest=$(wrestool -x --type=24 --name=1 "$exe")
+manifest=$(wrestool -x --raw --type=24 --name=1 "$exe")
 for wanted in 'level="asInvoker"' '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}'; do
     if ! printf '%s' "$manifest" | grep -qF "$wanted"; then
         echo "$exe: the manifest lacks $wanted"

@@ -95,7 +95,7 @@ expect "CompanyName" "$(field CompanyName)" Orvek
 expect "LegalCopyright" "$(field LegalCopyright)" "$(grep -m1 '^Copyright ' "$(dirname "$0")/../../LICENSE")"
 expect "OriginalFileName" "$(field OriginalFileName)" tavlino.exe
 
-# The installed program starts and shows its window, with no Qt warning.
+# The installed program starts and shows its window.
 xvfb-run -a -s "-screen 0 800x600x24 -noreset" bash -c '
     wine "$0/tavlino.exe" >"$1/stdout" 2>"$1/stderr" &
     window=$(timeout 60 xdotool search --sync --name "^Tavlino\$" | head -1)
