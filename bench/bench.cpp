@@ -579,7 +579,6 @@ int main(int argc, char *argv[])
         if (type != QtDebugMsg && !message.contains(QLatin1String("propagateSizeHints")))
             std::fprintf(stderr, "%s\n", qPrintable(message));
     });
-    prepareHeap();
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int caseAt = int(args.indexOf(QStringLiteral("--case")));

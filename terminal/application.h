@@ -6,8 +6,4 @@
 // for the window. Call once the application object exists.
 void describeApplication();
 
-// Keeps every large buffer in memory of its own, mapped apart from the heap,
-// so that the pane's text grows without being copied. Call first in main.
-void prepareHeap();
-
 #endif // APPLICATION_H
