@@ -14,7 +14,6 @@
 // nothing but run the window as the program does: the device, in a process
 // of its own, makes the data and works out what the pane must show.
 
-#include "application.h"
 #include "receivedecoder.h"
 #include "tavlino.h"
 #include "workloads.h"
