@@ -419,57 +419,52 @@ int runTable(const QList<qint64> &sizes, bool smoke, bool withLong)
         cases.append({findWorkload("lines"), longSize});
     for (const auto &[workload, bytes] : cases) {
         const Workload &w = *workload;
-        {
-            const QStringList args = {QStringLiteral("--case"), QString::fromLatin1(w.name),
-                                      QString::number(bytes)};
-            // Small runs are over in a few frames and vary the most, so they
-            // are repeated more; the table shows the median run.
-            const int repeats = smoke ? 1 : bytes < 4 * 1048576 ? 5 : 3;
-            QList<Row> runs;
-            for (int i = 0; i < repeats; ++i) {
-                const QByteArrayList m = runChild(args);
-                if (m.size() != 7) {
-                    std::printf("%s %lld: the measurement failed\n", w.name, bytes);
-                    return 1;
-                }
-                runs.append({w.name, bytes, m[0].toDouble(), 0, m[1].toLongLong(),
-                             m[2].toLongLong(), m[3].toLongLong(), m[4] == "1", m[5].toDouble(),
-                             m[6].toLongLong()});
+        const QStringList args = {QStringLiteral("--case"), QString::fromLatin1(w.name),
+                                  QString::number(bytes)};
+        // Small runs are over in a few frames and vary the most, so they
+        // are repeated more; the table shows the median run.
+        const int repeats = smoke ? 1 : bytes < 4 * 1048576 ? 5 : 3;
+        QList<Row> runs;
+        for (int i = 0; i < repeats; ++i) {
+            const QByteArrayList m = runChild(args);
+            if (m.size() != 7) {
+                std::printf("%s %lld: the measurement failed\n", w.name, bytes);
+                return 1;
             }
-            std::sort(runs.begin(), runs.end(),
-                      [](const Row &a, const Row &b) { return a.seconds < b.seconds; });
-            Row row = runs.at(repeats / 2);
-            for (const Row &run : runs) {
-                // The worst stall of any run counts, and any damaged run.
-                row.stall = qMax(row.stall, run.stall);
-                row.intact = row.intact && run.intact;
-            }
-            // Hex has no place at all to wrap: the bare widget takes minutes
-            // even for 1 MiB of it.
-            if (!smoke && !w.hex && !w.clearedFirst &&
-                bytes <= (w.lineEnd ? largestFloor : largestUnbrokenFloor))
-                row.floor =
-                    runChild(args + QStringList{QStringLiteral("--floor")}).value(0).toDouble();
-            allIntact = allIntact && row.intact;
-            if (smoke) {
-                std::printf("%-8s %8lld bytes: %s\n", w.name, bytes,
-                            row.intact ? "intact" : "DIFFERENT");
-                continue;
-            }
-            const double mib = bytes / 1048576.0;
-            const QByteArray floor =
-                row.floor > 0 ? QByteArray::number(row.floor, 'f', 2) + " | " +
-                                    QByteArray::number(100 * row.floor / row.seconds, 'f', 0) + "%"
-                              : QByteArray("– | –");
-            std::printf(
-                "| %s | %g | %.2f | %.1f | %.3f | %.1f | %lld | %lld | %.1f | %.2f | %s |%s\n",
-                w.label, mib, row.seconds, mib / row.seconds, row.cpu / mib,
-                1e6 * row.cpu / qMax<qint64>(1, row.reads), row.reads, row.stall, row.kib / 1024.0,
-                row.kib * 1024.0 / qMax<qint64>(1, row.chars), floor.constData(),
-                row.intact ? "" : " NOT INTACT");
-            std::fflush(stdout);
-            rows.append(row);
+            runs.append({w.name, bytes, m[0].toDouble(), 0, m[1].toLongLong(), m[2].toLongLong(),
+                         m[3].toLongLong(), m[4] == "1", m[5].toDouble(), m[6].toLongLong()});
         }
+        std::sort(runs.begin(), runs.end(),
+                  [](const Row &a, const Row &b) { return a.seconds < b.seconds; });
+        Row row = runs.at(repeats / 2);
+        for (const Row &run : runs) {
+            // The worst stall of any run counts, and any damaged run.
+            row.stall = qMax(row.stall, run.stall);
+            row.intact = row.intact && run.intact;
+        }
+        // Hex has no place at all to wrap: the bare widget takes minutes
+        // even for 1 MiB of it.
+        if (!smoke && !w.hex && !w.clearedFirst &&
+            bytes <= (w.lineEnd ? largestFloor : largestUnbrokenFloor))
+            row.floor = runChild(args + QStringList{QStringLiteral("--floor")}).value(0).toDouble();
+        allIntact = allIntact && row.intact;
+        if (smoke) {
+            std::printf("%-8s %8lld bytes: %s\n", w.name, bytes,
+                        row.intact ? "intact" : "DIFFERENT");
+            continue;
+        }
+        const double mib = bytes / 1048576.0;
+        const QByteArray floor =
+            row.floor > 0 ? QByteArray::number(row.floor, 'f', 2) + " | " +
+                                QByteArray::number(100 * row.floor / row.seconds, 'f', 0) + "%"
+                          : QByteArray("– | –");
+        std::printf("| %s | %g | %.2f | %.1f | %.3f | %.1f | %lld | %lld | %.1f | %.2f | %s |%s\n",
+                    w.label, mib, row.seconds, mib / row.seconds, row.cpu / mib,
+                    1e6 * row.cpu / qMax<qint64>(1, row.reads), row.reads, row.stall,
+                    row.kib / 1024.0, row.kib * 1024.0 / qMax<qint64>(1, row.chars),
+                    floor.constData(), row.intact ? "" : " NOT INTACT");
+        std::fflush(stdout);
+        rows.append(row);
     }
     if (smoke)
         return allIntact ? 0 : 1;

@@ -14,10 +14,8 @@ work=$(mktemp -d)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all
 # No menu entries or file associations in the Linux home; no Mono or Gecko.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
-pids=()
 cleanup() {
     wineserver -k 2>/dev/null || true
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     rm -rf "$work"
 }
 trap cleanup EXIT
