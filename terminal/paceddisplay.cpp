@@ -1,7 +1,5 @@
 #include "paceddisplay.h"
 
-#include "receivedecoder.h"
-
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTimer>
@@ -73,11 +71,12 @@ void PacedDisplay::showNextPiece()
     if (shownUpTo + length < received.size() &&
         received.at(shownUpTo + length - 1).isHighSurrogate())
         --length;
-    const int column = pane->document()->lastBlock().length() - 1;
+    PaneEnd end = paneEnd();
     // At the end whatever the person selected or clicked, and the newest
     // text stays in view.
     pane->moveCursor(QTextCursor::End);
-    pane->insertPlainText(breakLongLines(received.mid(shownUpTo, length), column, longestLine));
+    pane->insertPlainText(
+        layOutLines(received.mid(shownUpTo, length), end, longestLine, longestParagraph));
     pane->moveCursor(QTextCursor::End);
     shownUpTo += length;
     // Drop what is shown once it is most of the buffer, so that moving the
@@ -89,4 +88,11 @@ void PacedDisplay::showNextPiece()
         received.remove(0, shownUpTo);
         shownUpTo = 0;
     }
+}
+
+// Taken from the pane itself, as the echo lines go in beside the received text.
+PaneEnd PacedDisplay::paneEnd() const
+{
+    const QString last = pane->document()->lastBlock().text();
+    return {int(last.size()), int(last.size() - last.lastIndexOf(QChar::LineSeparator) - 1)};
 }

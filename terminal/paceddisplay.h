@@ -1,6 +1,8 @@
 #ifndef PACEDDISPLAY_H
 #define PACEDDISPLAY_H
 
+#include "receivedecoder.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -23,6 +25,11 @@ public:
     // paragraph again with every update, so a received line that reaches
     // this length is continued on a new line. The pane wraps it anyway.
     static constexpr int longestLine = 4096;
+    // Received lines are kept together in paragraphs of about this many
+    // characters, separated within one by line separators. Every paragraph
+    // costs the document about 140 bytes, nearly as much as a short line
+    // itself, and its layout is redone whole whenever text is added to it.
+    static constexpr int longestParagraph = 4096;
 
     // The pane is not owned; it must outlive this object.
     explicit PacedDisplay(QPlainTextEdit *pane, QObject *parent = nullptr);
@@ -40,6 +47,7 @@ private:
     void showDue();
     bool hasUnshownText() const;
     void showNextPiece();
+    PaneEnd paneEnd() const;
 
     QPlainTextEdit *pane = nullptr;
     // What lies before shownUpTo is in the pane already.

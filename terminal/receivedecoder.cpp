@@ -102,31 +102,36 @@ QString ReceiveDecoder::foldLineBreaks(const QString &text)
     return folded;
 }
 
-QString breakLongLines(const QString &text, int column, int longest)
+QString layOutLines(const QString &text, PaneEnd &end, int longestLine, int longestParagraph)
 {
-    QString broken;
-    bool didBreak = false;
-    int lineStart = 0;
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == u'\n') {
-            column = 0;
-            continue;
+    // Written through a pointer: this runs over every received character.
+    QString shown(text.size() + text.size() / longestLine + 1, Qt::Uninitialized);
+    QChar *out = shown.data();
+    const auto lineBreak = [&] {
+        if (end.paragraph >= longestParagraph) {
+            *out++ = u'\n';
+            end = {};
+        } else {
+            *out++ = QChar::LineSeparator;
+            ++end.paragraph;
+            end.line = 0;
         }
-        // Never between the two halves of a character outside the BMP.
-        if (column >= longest && !c.isLowSurrogate()) {
-            if (!didBreak)
-                broken.reserve(text.size() + text.size() / longest + 1);
-            didBreak = true;
-            broken.append(QStringView(text).mid(lineStart, i - lineStart));
-            broken.append(u'\n');
-            lineStart = i;
-            column = 0;
+    };
+    for (const QChar c : text) {
+        if (c == u'\n' || c == QChar::LineSeparator) {
+            lineBreak();
+        } else if (c == QChar::ParagraphSeparator) {
+            *out++ = c;
+            end = {};
+        } else {
+            // Never between the two halves of a character outside the BMP.
+            if (end.line >= longestLine && !c.isLowSurrogate())
+                lineBreak();
+            *out++ = c;
+            ++end.paragraph;
+            ++end.line;
         }
-        ++column;
     }
-    if (!didBreak)
-        return text;
-    broken.append(QStringView(text).mid(lineStart));
-    return broken;
+    shown.truncate(int(out - shown.constData()));
+    return shown;
 }
