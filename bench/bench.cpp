@@ -14,6 +14,7 @@
 // nothing but run the window as the program does: the device, in a process
 // of its own, makes the data and works out what the pane must show.
 
+#include "application.h"
 #include "receivedecoder.h"
 #include "tavlino.h"
 #include "workloads.h"
@@ -560,6 +561,8 @@ void printHeader()
 
 int main(int argc, char *argv[])
 {
+    // As the program's own main does.
+    keepLargeBuffersMapped();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Keep off the person's own settings; the children inherit the folder.

@@ -6,4 +6,8 @@
 // for the window. Call once the application object exists.
 void describeApplication();
 
+// Sets up the C library's allocator for a session that grows without end.
+// Call first thing in main.
+void keepLargeBuffersMapped();
+
 #endif // APPLICATION_H

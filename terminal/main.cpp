@@ -5,6 +5,7 @@
 
 int main(int argc, char *argv[])
 {
+    keepLargeBuffersMapped();
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     // Qt 6 scales by the screen's device pixel ratio by itself; Qt 5 draws
     // a tiny window on a 200% screen unless told before the application

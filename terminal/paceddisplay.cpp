@@ -1,5 +1,7 @@
 #include "paceddisplay.h"
 
+#include "lineselection.h"
+
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTimer>
@@ -14,7 +16,17 @@ constexpr int largestInsert = 256 * 1024;
 
 } // namespace
 
-PacedDisplay::PacedDisplay(QPlainTextEdit *pane, QObject *parent) : QObject(parent), pane(pane) {}
+PacedDisplay::PacedDisplay(QPlainTextEdit *pane, QObject *parent) : QObject(parent), pane(pane)
+{
+    // A triple click selects one line, however many share its paragraph.
+    new LineSelection(pane);
+    // Wrapped at the pane's edge like a terminal's screen, not at the last
+    // space: then adding text never moves a word off a line already laid
+    // out, so the widest line never gets narrower. When it does, Qt's plain
+    // text layout measures every paragraph of the document again, creating a
+    // layout for each one, and the window froze for as long as the session.
+    pane->setWordWrapMode(QTextOption::WrapAnywhere);
+}
 
 void PacedDisplay::append(const QString &text)
 {

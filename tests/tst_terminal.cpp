@@ -8,6 +8,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -597,6 +598,27 @@ private slots:
                                  u'\n' + QString(echo.size() + 10, u'y') + QStringLiteral("\nok");
         QTRY_COMPARE(shown().size(), expected.size());
         QCOMPARE(shown(), expected);
+    }
+
+    void tripleClickSelectsOneLine()
+    {
+        QVERIFY(openDevice());
+        QVERIFY(deliver("one\ntwo\nthree"));
+        QTRY_COMPARE(shown(), QStringLiteral("one\ntwo\nthree"));
+        // Received lines share a paragraph; a triple click takes one of them,
+        // and copying it gives a plain line break.
+        QCOMPARE(output()->document()->blockCount(), 1);
+        int position = 1;
+        for (const QString line : {"one\n", "two\n", "three"}) {
+            QTextCursor at(output()->document());
+            at.setPosition(position);
+            const QPoint point = output()->cursorRect(at).center();
+            QTest::mouseDClick(output()->viewport(), Qt::LeftButton, {}, point);
+            QTest::mouseClick(output()->viewport(), Qt::LeftButton, {}, point);
+            output()->copy();
+            QCOMPARE(QApplication::clipboard()->text(), line);
+            position += int(line.size());
+        }
     }
 
     void burstArrivesWhole()
