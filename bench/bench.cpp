@@ -42,6 +42,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -411,61 +412,87 @@ int runTable(const QList<qint64> &sizes, bool smoke, bool withLong)
             "| longest stall ms | peak RSS growth MiB | bytes/char | floor s | of floor |\n");
         std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
     }
-    QList<QPair<const Workload *, qint64>> cases;
+    // Small runs are over in a few frames and vary the most, so they are
+    // repeated more; the table shows the median run.
+    const auto repeatsFor = [smoke](qint64 bytes) {
+        return smoke ? 1 : bytes < 4 * 1048576 ? 5 : 3;
+    };
+    using Case = QPair<const Workload *, qint64>;
+    QList<QList<Case>> groups;
     for (const Workload &w : workloads) {
+        groups.append(QList<Case>());
         for (qint64 bytes : sizes)
-            cases.append({&w, bytes});
+            groups.last().append({&w, bytes});
     }
     if (withLong)
-        cases.append({findWorkload("lines"), longSize});
-    for (const auto &[workload, bytes] : cases) {
-        const Workload &w = *workload;
-        const QStringList args = {QStringLiteral("--case"), QString::fromLatin1(w.name),
-                                  QString::number(bytes)};
-        // Small runs are over in a few frames and vary the most, so they
-        // are repeated more; the table shows the median run.
-        const int repeats = smoke ? 1 : bytes < 4 * 1048576 ? 5 : 3;
-        QList<Row> runs;
-        for (int i = 0; i < repeats; ++i) {
-            const QByteArrayList m = runChild(args);
-            if (m.size() != 7) {
-                std::printf("%s %lld: the measurement failed\n", w.name, bytes);
-                return 1;
+        groups.append(QList<Case>{{findWorkload("lines"), longSize}});
+    const auto argsFor = [](const Case &c) {
+        return QStringList{QStringLiteral("--case"), QString::fromLatin1(c.first->name),
+                           QString::number(c.second)};
+    };
+    for (const QList<Case> &group : groups) {
+        // The sizes of one workload take turns, so that the machine's speed,
+        // which drifts over the minutes, weighs on all of them alike: the
+        // table compares them with each other.
+        std::vector<QList<Row>> runsOf(size_t(group.size()));
+        int rounds = 0;
+        for (const Case &one : group)
+            rounds = qMax(rounds, repeatsFor(one.second));
+        for (int round = 0; round < rounds; ++round) {
+            for (int c = 0; c < group.size(); ++c) {
+                const auto &[workload, bytes] = group.at(c);
+                if (round >= repeatsFor(bytes))
+                    continue;
+                const QByteArrayList m = runChild(argsFor(group.at(c)));
+                if (m.size() != 7) {
+                    std::printf("%s %lld: the measurement failed\n", workload->name, bytes);
+                    return 1;
+                }
+                runsOf[size_t(c)].append({workload->name, bytes, m[0].toDouble(), 0,
+                                          m[1].toLongLong(), m[2].toLongLong(), m[3].toLongLong(),
+                                          m[4] == "1", m[5].toDouble(), m[6].toLongLong()});
             }
-            runs.append({w.name, bytes, m[0].toDouble(), 0, m[1].toLongLong(), m[2].toLongLong(),
-                         m[3].toLongLong(), m[4] == "1", m[5].toDouble(), m[6].toLongLong()});
         }
-        std::sort(runs.begin(), runs.end(),
-                  [](const Row &a, const Row &b) { return a.seconds < b.seconds; });
-        Row row = runs.at(repeats / 2);
-        for (const Row &run : runs) {
-            // The worst stall of any run counts, and any damaged run.
-            row.stall = qMax(row.stall, run.stall);
-            row.intact = row.intact && run.intact;
+        for (int c = 0; c < group.size(); ++c) {
+            const Workload &w = *group.at(c).first;
+            const qint64 bytes = group.at(c).second;
+            const QStringList args = argsFor(group.at(c));
+            QList<Row> &runs = runsOf[size_t(c)];
+            const int repeats = int(runs.size());
+            std::sort(runs.begin(), runs.end(),
+                      [](const Row &a, const Row &b) { return a.seconds < b.seconds; });
+            Row row = runs.at(repeats / 2);
+            for (const Row &run : runs) {
+                // The worst stall of any run counts, and any damaged run.
+                row.stall = qMax(row.stall, run.stall);
+                row.intact = row.intact && run.intact;
+            }
+            // Hex has no place at all to wrap: the bare widget takes minutes
+            // even for 1 MiB of it.
+            if (!smoke && !w.hex && !w.clearedFirst &&
+                bytes <= (w.lineEnd ? largestFloor : largestUnbrokenFloor))
+                row.floor =
+                    runChild(args + QStringList{QStringLiteral("--floor")}).value(0).toDouble();
+            allIntact = allIntact && row.intact;
+            if (smoke) {
+                std::printf("%-8s %8lld bytes: %s\n", w.name, bytes,
+                            row.intact ? "intact" : "DIFFERENT");
+                continue;
+            }
+            const double mib = bytes / 1048576.0;
+            const QByteArray floor =
+                row.floor > 0 ? QByteArray::number(row.floor, 'f', 2) + " | " +
+                                    QByteArray::number(100 * row.floor / row.seconds, 'f', 0) + "%"
+                              : QByteArray("– | –");
+            std::printf(
+                "| %s | %g | %.2f | %.1f | %.3f | %.1f | %lld | %lld | %.1f | %.2f | %s |%s\n",
+                w.label, mib, row.seconds, mib / row.seconds, row.cpu / mib,
+                1e6 * row.cpu / qMax<qint64>(1, row.reads), row.reads, row.stall, row.kib / 1024.0,
+                row.kib * 1024.0 / qMax<qint64>(1, row.chars), floor.constData(),
+                row.intact ? "" : " NOT INTACT");
+            std::fflush(stdout);
+            rows.append(row);
         }
-        // Hex has no place at all to wrap: the bare widget takes minutes
-        // even for 1 MiB of it.
-        if (!smoke && !w.hex && !w.clearedFirst &&
-            bytes <= (w.lineEnd ? largestFloor : largestUnbrokenFloor))
-            row.floor = runChild(args + QStringList{QStringLiteral("--floor")}).value(0).toDouble();
-        allIntact = allIntact && row.intact;
-        if (smoke) {
-            std::printf("%-8s %8lld bytes: %s\n", w.name, bytes,
-                        row.intact ? "intact" : "DIFFERENT");
-            continue;
-        }
-        const double mib = bytes / 1048576.0;
-        const QByteArray floor =
-            row.floor > 0 ? QByteArray::number(row.floor, 'f', 2) + " | " +
-                                QByteArray::number(100 * row.floor / row.seconds, 'f', 0) + "%"
-                          : QByteArray("– | –");
-        std::printf("| %s | %g | %.2f | %.1f | %.3f | %.1f | %lld | %lld | %.1f | %.2f | %s |%s\n",
-                    w.label, mib, row.seconds, mib / row.seconds, row.cpu / mib,
-                    1e6 * row.cpu / qMax<qint64>(1, row.reads), row.reads, row.stall,
-                    row.kib / 1024.0, row.kib * 1024.0 / qMax<qint64>(1, row.chars),
-                    floor.constData(), row.intact ? "" : " NOT INTACT");
-        std::fflush(stdout);
-        rows.append(row);
     }
     if (smoke)
         return allIntact ? 0 : 1;
