@@ -24,7 +24,8 @@ PacedDisplay::PacedDisplay(QPlainTextEdit *pane, QObject *parent) : QObject(pare
     // space: then adding text never moves a word off a line already laid
     // out, so the widest line never gets narrower. When it does, Qt's plain
     // text layout measures every paragraph of the document again, creating a
-    // layout for each one, and the window froze for as long as the session.
+    // layout for each one: the longer the session, the longer the window
+    // froze (up to a second at 64 MiB of short lines).
     pane->setWordWrapMode(QTextOption::WrapAnywhere);
 }
 
