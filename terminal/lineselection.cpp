@@ -59,7 +59,7 @@ bool LineSelection::isThirdClick(const QMouseEvent *press) const
 
 // From the line's start to the start of the next, as the pane selects a
 // paragraph together with its break.
-void LineSelection::selectLineAt(const QPoint &position)
+void LineSelection::selectLineAt(QPoint position)
 {
     QTextCursor cursor = pane->cursorForPosition(position);
     const QTextBlock block = cursor.block();

@@ -24,7 +24,7 @@ protected:
 
 private:
     bool isThirdClick(const QMouseEvent *press) const;
-    void selectLineAt(const QPoint &position);
+    void selectLineAt(QPoint position);
 
     QPlainTextEdit *pane = nullptr;
     QElapsedTimer sinceDoubleClick;
