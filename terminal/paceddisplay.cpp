@@ -88,8 +88,8 @@ void PacedDisplay::showNextPiece()
     // At the end whatever the person selected or clicked, and the newest
     // text stays in view.
     pane->moveCursor(QTextCursor::End);
-    pane->insertPlainText(
-        layOutLines(received.mid(shownUpTo, length), end, longestLine, longestParagraph));
+    pane->insertPlainText(layOutLines(QStringView(received).mid(shownUpTo, length), end,
+                                      longestLine, longestParagraph));
     pane->moveCursor(QTextCursor::End);
     shownUpTo += length;
     // Drop what is shown once it is most of the buffer, so that moving the

@@ -102,10 +102,10 @@ QString ReceiveDecoder::foldLineBreaks(const QString &text)
     return folded;
 }
 
-QString layOutLines(const QString &text, PaneEnd &end, int longestLine, int longestParagraph)
+QString layOutLines(QStringView text, PaneEnd &end, int longestLine, int longestParagraph)
 {
     // Written through a pointer: this runs over every received character.
-    QString shown(text.size() + text.size() / longestLine + 1, Qt::Uninitialized);
+    QString shown(int(text.size() + text.size() / longestLine + 1), Qt::Uninitialized);
     QChar *out = shown.data();
     const auto lineBreak = [&] {
         if (end.paragraph >= longestParagraph) {

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
 
 // Turns the bytes a device sends into the text the output pane shows.
 // The result never depends on how the bytes were cut into deliveries:
@@ -41,6 +42,6 @@ struct PaneEnd {
 // new line. Lines are kept together in paragraphs: every line break becomes a
 // line separator (U+2028) until the paragraph holds `longestParagraph`
 // characters, and the next one then begins a new paragraph ('\n').
-QString layOutLines(const QString &text, PaneEnd &end, int longestLine, int longestParagraph);
+QString layOutLines(QStringView text, PaneEnd &end, int longestLine, int longestParagraph);
 
 #endif // RECEIVEDECODER_H
