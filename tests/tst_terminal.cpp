@@ -637,6 +637,11 @@ private slots:
         device->send(burst);
         QTRY_COMPARE_WITH_TIMEOUT(shown().size(), expected.size(), 20000);
         QCOMPARE(shown(), expected);
+        // The lines share paragraphs, and a paragraph ends at the first line
+        // break past its limit, however the burst was cut into pieces.
+        QVERIFY(output()->document()->blockCount() > 1);
+        for (QTextBlock b = output()->document()->begin(); b.isValid(); b = b.next())
+            QVERIFY(b.length() <= PacedDisplay::longestParagraph + 32);
     }
 
     void sameBytesCutDifferentlyShowTheSameText()
