@@ -8,6 +8,8 @@
 //   tavlino_bench --sizes 1,4     chosen sizes in MiB
 //   tavlino_bench --long          and 256 MiB of lines
 //   tavlino_bench --smoke         tiny sizes; checks only that every byte arrived
+//   tavlino_bench --steady        a device talking steadily, at 11,520 and
+//                                 92,160 bytes a second [--seconds 20] [--runs 3]
 //
 // Each measurement runs in a fresh child process so that one run's heap
 // does not weigh on the next one's memory figures, and that process does
@@ -15,17 +17,15 @@
 // of its own, makes the data and works out what the pane must show.
 
 #include "application.h"
+#include "benchsupport.h"
 #include "receivedecoder.h"
-#include "tavlino.h"
+#include "steady.h"
 #include "workloads.h"
 
 #include <QApplication>
-#include <QComboBox>
-#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QTemporaryDir>
@@ -34,12 +34,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
 #include <functional>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -64,28 +60,11 @@ qint64 statusKiB(const char *field)
     return -1;
 }
 
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 void resetPeakMemory()
 {
     QFile refs(QStringLiteral("/proc/self/clear_refs"));
     if (refs.open(QIODevice::WriteOnly))
         refs.write("5");
-}
-
-int openMaster(QString *slavePath)
-{
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
-        return -1;
-    *slavePath = QString::fromLocal8Bit(ptsname(master));
-    return master;
 }
 
 // The device: a child process that makes the data, works out what the pane
@@ -106,28 +85,6 @@ struct Device {
     }
     void finish() const { waitpid(pid, nullptr, 0); }
 };
-
-QByteArray hashOf(const QString &text)
-{
-    return QCryptographicHash::hash(
-        QByteArray::fromRawData(reinterpret_cast<const char *>(text.constData()),
-                                int(text.size() * sizeof(QChar))),
-        QCryptographicHash::Sha1);
-}
-
-bool readAll(int fd, char *into, size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::read(fd, into, size);
-        if (n <= 0 && errno != EINTR)
-            return false;
-        if (n > 0) {
-            into += n;
-            size -= size_t(n);
-        }
-    }
-    return true;
-}
 
 Device startDevice(int master, const Workload &workload, qint64 bytes)
 {
@@ -213,28 +170,6 @@ struct Result {
     // The program's own, not the device's: the device is another process.
     double cpuSeconds = 0;
     qint64 reads = 0;
-};
-
-struct OpenWindow {
-    Tavlino window;
-    int master = -1;
-    QPlainTextEdit *output = nullptr;
-    QSerialPort *port = nullptr;
-
-    OpenWindow()
-    {
-        window.show();
-        QString slave;
-        master = openMaster(&slave);
-        auto *com = window.findChild<QComboBox *>(QStringLiteral("input_com"));
-        com->addItem(slave);
-        com->setCurrentIndex(com->count() - 1);
-        window.findChild<QPushButton *>(QStringLiteral("btn_Open"))->click();
-        output = window.findChild<QPlainTextEdit *>(QStringLiteral("output"));
-        port = window.findChild<QSerialPort *>();
-        QCoreApplication::processEvents();
-    }
-    ~OpenWindow() { ::close(master); }
 };
 
 // Runs the event loop until the pane holds `chars` characters, the final
@@ -373,15 +308,6 @@ int runCase(const QByteArray &name, qint64 bytes, bool floor)
     std::printf("%.4f %lld %lld %lld %d %.4f %lld\n", r.seconds, r.stallMs, r.peakGrowthKiB,
                 r.shownChars, int(r.intact), r.cpuSeconds, r.reads);
     return r.intact ? 0 : 1;
-}
-
-QByteArrayList runChild(const QStringList &arguments)
-{
-    QProcess child;
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), arguments);
-    child.waitForFinished(-1);
-    return child.readAllStandardOutput().trimmed().split(' ');
 }
 
 // Above these the floor is left out: it is only there to compare with, and
@@ -612,6 +538,19 @@ int main(int argc, char *argv[])
     }
     if (args.contains(QStringLiteral("--latency")))
         return runLatency();
+    const int steadyAt = int(args.indexOf(QStringLiteral("--steady-case")));
+    if (steadyAt > 0 && steadyAt + 5 < args.size())
+        return runSteadyCase(args.at(steadyAt + 1).toInt(), args.at(steadyAt + 2).toInt(),
+                             args.at(steadyAt + 3).toInt(), args.at(steadyAt + 4).toInt(),
+                             args.at(steadyAt + 5).toInt());
+    const auto option = [&args](const char *name, int otherwise) {
+        const int at = int(args.indexOf(QLatin1String(name)));
+        return at > 0 && at + 1 < args.size() ? args.at(at + 1).toInt() : otherwise;
+    };
+    if (args.contains(QStringLiteral("--steady"))) {
+        printHeader();
+        return runSteadyTable(option("--seconds", 20), option("--runs", 3));
+    }
     if (args.contains(QStringLiteral("--smoke")))
         return runTable({1000, 70000}, true, false);
     printHeader();

@@ -1,0 +1,43 @@
+#ifndef BENCHSUPPORT_H
+#define BENCHSUPPORT_H
+
+// What the burst and the steady-feed measurements share: the window with a
+// pty as its open port, the device's side of the pty, and running a
+// measurement in a fresh child process.
+
+#include "tavlino.h"
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QString>
+#include <QStringList>
+
+#include <cstddef>
+
+class QPlainTextEdit;
+class QSerialPort;
+
+// The program's own CPU time so far, user and system.
+double cpuSeconds();
+// Opens a pty's master side; the slave's path is what Com is given.
+int openMaster(QString *slavePath);
+QByteArray hashOf(const QString &text);
+// Reads exactly `size` bytes, or fails.
+bool readAll(int fd, char *into, size_t size);
+// Runs this benchmark again with the arguments and returns its output's words.
+QByteArrayList runChild(const QStringList &arguments);
+
+// The real window, shown, with a pty's slave typed into Com and opened.
+struct OpenWindow {
+    Tavlino window;
+    int master = -1;
+    QPlainTextEdit *output = nullptr;
+    QSerialPort *port = nullptr;
+
+    OpenWindow();
+    ~OpenWindow();
+    OpenWindow(const OpenWindow &) = delete;
+    OpenWindow &operator=(const OpenWindow &) = delete;
+};
+
+#endif // BENCHSUPPORT_H

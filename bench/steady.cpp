@@ -1,0 +1,247 @@
+#include "steady.h"
+
+#include "benchsupport.h"
+#include "receivedecoder.h"
+#include "workloads.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QTextDocument>
+#include <QTimer>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int pieceSize = 64;
+
+qint64 monotonicNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// The device writes piece i at start + i * period, by the clock both
+// processes share, so the window can tell how long any byte waited.
+struct SteadyDevice {
+    pid_t pid = -1;
+    int go = -1;
+    qint64 expectedChars = -1;
+    QByteArray expectedHash;
+    qint64 periodNs = 0;
+    qint64 startNs = 0;
+
+    void start(qint64 atNs)
+    {
+        startNs = atNs;
+        if (::write(go, &atNs, sizeof atNs) != sizeof atNs)
+            std::perror("device");
+        ::close(go);
+    }
+    void finish() const { waitpid(pid, nullptr, 0); }
+    qint64 writtenAtNs(qint64 byte) const { return startNs + byte / pieceSize * periodNs; }
+};
+
+[[noreturn]] void feed(int master, const QByteArray &data, qint64 periodNs, int goFd)
+{
+    qint64 startNs = 0;
+    if (!readAll(goFd, reinterpret_cast<char *>(&startNs), sizeof startNs))
+        _exit(1);
+    for (qint64 done = 0, i = 0; done < data.size(); ++i) {
+        const qint64 at = startNs + i * periodNs;
+        const timespec when{time_t(at / 1000000000), long(at % 1000000000)};
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &when, nullptr) == EINTR) {
+        }
+        const qint64 end = qMin<qint64>(done + pieceSize, data.size());
+        while (done < end) {
+            const ssize_t n = ::write(master, data.constData() + done, size_t(end - done));
+            if (n > 0)
+                done += n;
+            else if (errno != EINTR)
+                _exit(1);
+        }
+    }
+    _exit(0);
+}
+
+SteadyDevice startSteadyDevice(int master, int bytesPerSecond, int seconds)
+{
+    int toWindow[2], toDevice[2];
+    if (pipe(toWindow) != 0 || pipe(toDevice) != 0)
+        return {};
+    SteadyDevice device;
+    device.periodNs = qint64(pieceSize) * 1000000000 / bytesPerSecond;
+    device.pid = fork();
+    if (device.pid == 0) {
+        const QByteArray data = makeData(*findWorkload("lines"), qint64(bytesPerSecond) * seconds);
+        ReceiveDecoder decoder;
+        const QString expected = asShown(decoder.decode(data));
+        const qint64 chars = expected.size();
+        const QByteArray hash = hashOf(expected);
+        if (::write(toWindow[1], &chars, sizeof chars) != sizeof chars ||
+            ::write(toWindow[1], hash.constData(), size_t(hash.size())) != hash.size())
+            _exit(1);
+        feed(master, data, device.periodNs, toDevice[0]);
+    }
+    ::close(toWindow[1]);
+    ::close(toDevice[0]);
+    device.go = toDevice[1];
+    device.expectedHash.resize(20);
+    if (!readAll(toWindow[0], reinterpret_cast<char *>(&device.expectedChars),
+                 sizeof device.expectedChars) ||
+        !readAll(toWindow[0], device.expectedHash.data(), 20))
+        device.expectedChars = -1;
+    ::close(toWindow[0]);
+    return device;
+}
+
+qint64 threadCpuNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// The longest pass of the event loop: the thread's CPU time from going to
+// sleep until it goes to sleep again, which is the work of one wake-up. (Qt's
+// GLib dispatcher signals waking up only after it has dispatched, so the
+// wall time between the two signals says nothing.) Unlike a probing timer,
+// it wakes nothing up and costs nothing while the program is idle.
+class PassWatch
+{
+public:
+    PassWatch()
+    {
+        QObject::connect(QAbstractEventDispatcher::instance(),
+                         &QAbstractEventDispatcher::aboutToBlock, [this] {
+                             const qint64 now = threadCpuNs();
+                             longestNs = qMax(longestNs, now - last);
+                             last = now;
+                         });
+    }
+    qint64 longestNs = 0;
+
+private:
+    qint64 last = threadCpuNs();
+};
+
+void runEventLoopFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+struct SteadyRow {
+    double cpuPercent = 0, updatesPerSecond = 0, passMs = 0, lagMs = 0, idlePercent = 0;
+    bool intact = false;
+};
+
+} // namespace
+
+int runSteadyCase(int bytesPerSecond, int seconds, int width, int height, int quietSeconds)
+{
+    OpenWindow open;
+    if (width > 0)
+        open.window.resize(width, height);
+    // The first layout and paint of the window are not what a long session
+    // costs.
+    runEventLoopFor(300);
+    SteadyDevice device = startSteadyDevice(open.master, bytesPerSecond, seconds);
+    if (device.expectedChars < 0)
+        return 1;
+    QTextDocument *document = open.output->document();
+    qint64 updates = 0;
+    qint64 worstLagNs = 0;
+    QEventLoop loop;
+    QObject::connect(document, &QTextDocument::contentsChange, [&](int, int, int added) {
+        const qint64 shown = document->characterCount() - 1;
+        // The oldest character this update brought waited the longest.
+        const qint64 oldest = shown - added;
+        if (oldest >= device.expectedChars)
+            return;
+        ++updates;
+        worstLagNs = qMax(worstLagNs, monotonicNs() - device.writtenAtNs(qMax<qint64>(0, oldest)));
+        if (shown >= device.expectedChars)
+            loop.quit();
+    });
+    PassWatch passes;
+    const double cpuBefore = cpuSeconds();
+    const qint64 startNs = monotonicNs() + 50000000;
+    device.start(startNs);
+    QTimer::singleShot((seconds + 60) * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    const qint64 endNs = monotonicNs();
+    const double cpu = cpuSeconds() - cpuBefore;
+    const double wall = (endNs - startNs) / 1e9;
+    const bool intact = document->characterCount() - 1 == device.expectedChars &&
+                        hashOf(open.output->toPlainText()) == device.expectedHash;
+    device.finish();
+    // With the port open and the device silent, nothing should run at all.
+    const double idleBefore = cpuSeconds();
+    runEventLoopFor(quietSeconds * 1000);
+    const double idle = cpuSeconds() - idleBefore;
+    std::printf("%.2f %.2f %.1f %.1f %.3f %d %lld\n", 100 * cpu / wall, updates / wall,
+                passes.longestNs / 1e6, worstLagNs / 1e6,
+                quietSeconds > 0 ? 100 * idle / quietSeconds : 0.0, int(intact), endNs / 1000000);
+    return intact ? 0 : 1;
+}
+
+int runSteadyTable(int seconds, int runs)
+{
+    std::printf("Steady feed of 80-character lines in 64-byte writes, %d s a run, median of %d "
+                "runs (worst pass and lag of any), platform %s:\n\n",
+                seconds, runs, qPrintable(QGuiApplication::platformName()));
+    std::printf("| B/s | window | CPU %% of one core | updates/s | longest pass ms | "
+                "worst lag ms | CPU %% silent after | every byte |\n");
+    std::printf("|---:|---|---:|---:|---:|---:|---:|---|\n");
+    struct Size {
+        int width, height;
+        const char *label;
+    };
+    const Size sizes[] = {{1000, 900, "1000×900"}, {0, 0, "default"}};
+    bool allIntact = true;
+    for (int rate : {11520, 92160}) {
+        for (const Size &size : sizes) {
+            QList<SteadyRow> rows;
+            for (int run = 0; run < runs; ++run) {
+                const QByteArrayList m =
+                    runChild({QStringLiteral("--steady-case"), QString::number(rate),
+                              QString::number(seconds), QString::number(size.width),
+                              QString::number(size.height), QStringLiteral("2")});
+                if (m.size() != 7) {
+                    std::printf("%d B/s: the measurement failed\n", rate);
+                    return 1;
+                }
+                rows.append({m[0].toDouble(), m[1].toDouble(), m[2].toDouble(), m[3].toDouble(),
+                             m[4].toDouble(), m[5] == "1"});
+            }
+            std::sort(rows.begin(), rows.end(), [](const SteadyRow &a, const SteadyRow &b) {
+                return a.cpuPercent < b.cpuPercent;
+            });
+            SteadyRow row = rows.at(runs / 2);
+            for (const SteadyRow &r : rows) {
+                row.passMs = qMax(row.passMs, r.passMs);
+                row.lagMs = qMax(row.lagMs, r.lagMs);
+                row.idlePercent = qMax(row.idlePercent, r.idlePercent);
+                row.intact = row.intact && r.intact;
+            }
+            allIntact = allIntact && row.intact;
+            std::printf("| %d | %s | %.1f (%.1f–%.1f) | %.1f | %.1f | %.1f | %.2f | %s |\n", rate,
+                        size.label, row.cpuPercent, rows.first().cpuPercent, rows.last().cpuPercent,
+                        row.updatesPerSecond, row.passMs, row.lagMs, row.idlePercent,
+                        row.intact ? "yes" : "NO");
+            std::fflush(stdout);
+        }
+    }
+    return allIntact ? 0 : 1;
+}
