@@ -7,6 +7,7 @@
 // (0 to 15), the next bytes the cut positions; the rest is what the device
 // sends.
 
+#include "panelines.h"
 #include "receivedecoder.h"
 
 #include <QByteArray>

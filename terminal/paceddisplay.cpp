@@ -1,6 +1,7 @@
 #include "paceddisplay.h"
 
 #include "lineselection.h"
+#include "panelayout.h"
 
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -8,7 +9,6 @@
 
 namespace {
 
-constexpr qint64 frameMs = 16;
 // Characters the pane takes in one insert: about 15 ms of its work. Smaller
 // pieces gave no shorter worst stall and made text without a place to wrap
 // (a hex dump) half again as slow: every insert lays out the visible end.
@@ -18,6 +18,21 @@ constexpr int largestInsert = 256 * 1024;
 
 PacedDisplay::PacedDisplay(QPlainTextEdit *pane, QObject *parent) : QObject(parent), pane(pane)
 {
+    // Latin and the other scripts that need no shaping are drawn straight
+    // from the font's character map, as a terminal draws them, instead of
+    // through HarfBuzz: shaping was half the cost of every line laid out
+    // and painted. Scripts that need it (Arabic, the Indic scripts) are
+    // still shaped.
+    QFont font = pane->font();
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    pane->setFont(font);
+    auto *document = new QTextDocument(pane);
+    layout = new PaneLayout(document);
+    document->setDocumentLayout(layout);
+    document->setDefaultFont(pane->font());
+    const bool undo = pane->isUndoRedoEnabled();
+    pane->setDocument(document);
+    pane->setUndoRedoEnabled(undo);
     // A triple click selects one line, however many share its paragraph.
     new LineSelection(pane);
     // Wrapped at the pane's edge like a terminal's screen, not at the last
@@ -40,8 +55,15 @@ void PacedDisplay::scheduleShow()
     if (showScheduled || !hasUnshownText())
         return;
     showScheduled = true;
-    const qint64 sinceShown = lastShown.isValid() ? lastShown.elapsed() : frameMs;
-    QTimer::singleShot(int(qMax<qint64>(0, frameMs - sinceShown)), this, &PacedDisplay::showDue);
+    QTimer::singleShot(waitBeforeShowing(lastShown.isValid() ? lastShown.elapsed() : -1), this,
+                       &PacedDisplay::showDue);
+}
+
+int PacedDisplay::waitBeforeShowing(qint64 sinceShownMs)
+{
+    if (sinceShownMs < 0 || sinceShownMs >= streamPaceMs)
+        return 0;
+    return int(streamPaceMs - sinceShownMs);
 }
 
 // However fast the reads come in, one pass of the event loop inserts at most
@@ -86,11 +108,18 @@ void PacedDisplay::showNextPiece()
         --length;
     PaneEnd end = paneEnd();
     // At the end whatever the person selected or clicked, and the newest
-    // text stays in view.
-    pane->moveCursor(QTextCursor::End);
-    pane->insertPlainText(layOutLines(QStringView(received).mid(shownUpTo, length), end,
-                                      longestLine, longestParagraph));
-    pane->moveCursor(QTextCursor::End);
+    // text stays in view. In one edit block, the cursor works out where it
+    // stands once, when the pane scrolls to it, instead of after every step:
+    // each time means shaping the last line again.
+    QTextCursor cursor = pane->textCursor();
+    cursor.beginEditBlock();
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(layOutLines(QStringView(received).mid(shownUpTo, length), end, longestLine,
+                                  longestParagraph));
+    layout->repaintOnlyChanges(true);
+    cursor.endEditBlock();
+    layout->repaintOnlyChanges(false);
+    pane->setTextCursor(cursor);
     shownUpTo += length;
     // Drop what is shown once it is most of the buffer, so that moving the
     // rest down costs no more than the pieces already shown.

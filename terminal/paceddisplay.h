@@ -1,21 +1,22 @@
 #ifndef PACEDDISPLAY_H
 #define PACEDDISPLAY_H
 
-#include "receivedecoder.h"
+#include "panelines.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
+class PaneLayout;
 class QPlainTextEdit;
 
 // Puts received text into the output pane at the pace the pane can take.
-// A chatty device delivers many small reads between two frames; inserting
+// A chatty device delivers many small reads in quick succession; inserting
 // each by itself would lay out and repaint the pane for every one of them.
-// They are gathered and shown together, at most once a frame, and a backlog
-// goes in in pieces, one per pass of the event loop, so the window keeps
-// answering however fast the device talks. Text after a quiet spell is
-// shown at once.
+// They are gathered and shown together, at most once every streamPaceMs,
+// and a backlog goes in in pieces, one per pass of the event loop, so the
+// window keeps answering however fast the device talks. Text after a quiet
+// spell is shown at once. No timer runs while nothing is queued.
 class PacedDisplay : public QObject
 {
     Q_OBJECT
@@ -29,7 +30,17 @@ public:
     // characters, separated within one by line separators. Every paragraph
     // costs the document about 140 bytes, nearly as much as a short line
     // itself, and its layout is redone whole whenever text is added to it.
-    static constexpr int longestParagraph = 4096;
+    static constexpr int longestParagraph = 1024;
+    // While a device streams, the pane is updated at most this often. Every
+    // update lays out the last paragraph, repaints what changed and tells a
+    // screen reader about the new text: sixty a second kept a fifth of a core
+    // busy at a 115200-baud trickle and flooded the screen reader, while at
+    // this pace the newest text is still never 50 ms behind.
+    static constexpr int streamPaceMs = 40;
+
+    // How long text that arrives now waits before it is shown, given the
+    // milliseconds since the pane was last updated (negative: never).
+    static int waitBeforeShowing(qint64 sinceShownMs);
 
     // The pane is not owned; it must outlive this object.
     explicit PacedDisplay(QPlainTextEdit *pane, QObject *parent = nullptr);
@@ -50,6 +61,7 @@ private:
     PaneEnd paneEnd() const;
 
     QPlainTextEdit *pane = nullptr;
+    PaneLayout *layout = nullptr;
     // What lies before shownUpTo is in the pane already.
     QString received;
     int shownUpTo = 0;

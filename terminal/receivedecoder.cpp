@@ -101,37 +101,3 @@ QString ReceiveDecoder::foldLineBreaks(const QString &text)
     }
     return folded;
 }
-
-QString layOutLines(QStringView text, PaneEnd &end, int longestLine, int longestParagraph)
-{
-    // Written through a pointer: this runs over every received character.
-    QString shown(int(text.size() + text.size() / longestLine + 1), Qt::Uninitialized);
-    QChar *out = shown.data();
-    const auto lineBreak = [&] {
-        if (end.paragraph >= longestParagraph) {
-            *out++ = u'\n';
-            end = {};
-        } else {
-            *out++ = QChar::LineSeparator;
-            ++end.paragraph;
-            end.line = 0;
-        }
-    };
-    for (const QChar c : text) {
-        if (c == u'\n' || c == QChar::LineSeparator) {
-            lineBreak();
-        } else if (c == QChar::ParagraphSeparator) {
-            *out++ = c;
-            end = {};
-        } else {
-            // Never between the two halves of a character outside the BMP.
-            if (end.line >= longestLine && !c.isLowSurrogate())
-                lineBreak();
-            *out++ = c;
-            ++end.paragraph;
-            ++end.line;
-        }
-    }
-    shown.truncate(int(out - shown.constData()));
-    return shown;
-}

@@ -3,7 +3,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QStringView>
 
 // Turns the bytes a device sends into the text the output pane shows.
 // The result never depends on how the bytes were cut into deliveries:
@@ -29,19 +28,5 @@ private:
     QByteArray partial;
     bool afterCarriageReturn = false;
 };
-
-// Where the pane's text ends: the characters of its last paragraph, and of
-// that paragraph's last line.
-struct PaneEnd {
-    int paragraph = 0;
-    int line = 0;
-};
-
-// Received text as the pane holds it, following on from `end`, which it
-// moves along. A line that reaches `longestLine` characters continues on a
-// new line. Lines are kept together in paragraphs: every line break becomes a
-// line separator (U+2028) until the paragraph holds `longestParagraph`
-// characters, and the next one then begins a new paragraph ('\n').
-QString layOutLines(QStringView text, PaneEnd &end, int longestLine, int longestParagraph);
 
 #endif // RECEIVEDECODER_H

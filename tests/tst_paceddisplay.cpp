@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include "paceddisplay.h"
+#include "panelines.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -30,6 +31,51 @@ private Q_SLOTS:
         display.showAll();
         const QString shown = pane.toPlainText().remove(u'\n');
         QCOMPARE(shown, backlog + QStringLiteral("end"));
+    }
+
+    void linesAreLaidOutInParagraphs_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("paragraph");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("short enough") << "abc\ndef" << 1 << 1 << "abc|def";
+        QTest::newRow("full line before the text") << "abc" << 4 << 4 << "|abc";
+        QTest::newRow("long lines continue, full paragraphs end")
+            << "abcdefghij\nxyz" << 2 << 2 << "ab|cdef\nghij|xyz";
+        QTest::newRow("the break after a full paragraph") << "ab\ncd\nef" << 5 << 1 << "ab|cd\nef";
+        QTest::newRow("the device's own separators")
+            << QStringLiteral("a\u2028b\u2029c") << 7 << 1 << QStringLiteral("a\nb\u2029c");
+        QTest::newRow("character outside the BMP stays whole")
+            << QStringLiteral("abc\U0001F600d") << 0 << 0 << QStringLiteral("abc\U0001F600|d");
+    }
+    void linesAreLaidOutInParagraphs()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, paragraph);
+        QFETCH(int, line);
+        QFETCH(QString, shown);
+        PaneEnd end{paragraph, line};
+        QCOMPARE(layOutLines(text, end, 4, 8), shown.replace(u'|', QChar::LineSeparator));
+    }
+
+    void streamIsPacedAndQuietTextGoesInAtOnce_data()
+    {
+        QTest::addColumn<qint64>("sinceShown");
+        QTest::addColumn<int>("wait");
+        QTest::newRow("nothing shown yet") << qint64(-1) << 0;
+        QTest::newRow("after a quiet spell") << qint64(5000) << 0;
+        QTest::newRow("a pace after the last update") << qint64(40) << 0;
+        QTest::newRow("streaming, just updated") << qint64(0) << 40;
+        QTest::newRow("streaming, mid-pace") << qint64(25) << 15;
+    }
+    void streamIsPacedAndQuietTextGoesInAtOnce()
+    {
+        QFETCH(qint64, sinceShown);
+        QFETCH(int, wait);
+        QCOMPARE(PacedDisplay::waitBeforeShowing(sinceShown), wait);
+        // The newest text is never more than 50 ms behind.
+        QVERIFY(PacedDisplay::waitBeforeShowing(sinceShown) < 50);
     }
 
     void clearDropsWhatIsStillQueued()

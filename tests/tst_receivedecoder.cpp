@@ -73,32 +73,6 @@ private slots:
 
     // Lines of at most 4 characters in paragraphs of about 8; '|' stands
     // for the line separator.
-    void linesAreLaidOutInParagraphs_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("paragraph");
-        QTest::addColumn<int>("line");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("short enough") << "abc\ndef" << 1 << 1 << "abc|def";
-        QTest::newRow("full line before the text") << "abc" << 4 << 4 << "|abc";
-        QTest::newRow("long lines continue, full paragraphs end")
-            << "abcdefghij\nxyz" << 2 << 2 << "ab|cdef\nghij|xyz";
-        QTest::newRow("the break after a full paragraph") << "ab\ncd\nef" << 5 << 1 << "ab|cd\nef";
-        QTest::newRow("the device's own separators")
-            << QStringLiteral("a\u2028b\u2029c") << 7 << 1 << QStringLiteral("a\nb\u2029c");
-        QTest::newRow("character outside the BMP stays whole")
-            << QStringLiteral("abc\U0001F600d") << 0 << 0 << QStringLiteral("abc\U0001F600|d");
-    }
-    void linesAreLaidOutInParagraphs()
-    {
-        QFETCH(QString, text);
-        QFETCH(int, paragraph);
-        QFETCH(int, line);
-        QFETCH(QString, shown);
-        PaneEnd end{paragraph, line};
-        QCOMPARE(layOutLines(text, end, 4, 8), shown.replace(u'|', QChar::LineSeparator));
-    }
-
     // Short random streams over the bytes that matter to UTF-8 and to line
     // breaks, cut at random places, must read as they do in one piece.
     void anyCutGivesTheSameText()

@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -619,6 +620,39 @@ private slots:
             QCOMPARE(QApplication::clipboard()->text(), line);
             position += int(line.size());
         }
+    }
+
+    // The pane repaints only what received text changed and scrolls the
+    // rest: what is on the screen must be what a full repaint would draw,
+    // after the last paragraph grew, new ones began and an echo came between.
+    void paneOnScreenIsWhatItHolds()
+    {
+        setEcho(true);
+        window->resize(500, 400);
+        QVERIFY(openDevice());
+        for (int piece = 0; piece < 40; ++piece) {
+            if (piece == 25)
+                typeAndSend(QStringLiteral("echoed"));
+            QByteArray text;
+            for (int line = 0; line < piece % 7; ++line)
+                text += "line " + QByteArray::number(piece) + "." + QByteArray::number(line) +
+                        " of the log, long enough to reach beyond the pane's edge and wrap\n";
+            text += "part " + QByteArray::number(piece) + " ";
+            const int before = int(shown().size());
+            QVERIFY(deliver(text));
+            QTRY_VERIFY(shown().size() >= before + text.size());
+        }
+        QVERIFY(output()->document()->blockCount() > 3);
+        QWidget *view = output()->viewport();
+        const QPoint at = view->mapTo(window.get(), QPoint(0, 0));
+        const auto onScreen = [&] {
+            return window->screen()
+                ->grabWindow(window->winId(), at.x(), at.y(), view->width(), view->height())
+                .toImage()
+                .convertToFormat(QImage::Format_RGB32);
+        };
+        const QImage drawnAfresh = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QTRY_COMPARE(onScreen(), drawnAfresh);
     }
 
     void burstArrivesWhole()

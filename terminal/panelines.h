@@ -1,0 +1,21 @@
+#ifndef PANELINES_H
+#define PANELINES_H
+
+#include <QString>
+#include <QStringView>
+
+// Where the pane's text ends: the characters of its last paragraph, and of
+// that paragraph's last line.
+struct PaneEnd {
+    int paragraph = 0;
+    int line = 0;
+};
+
+// Received text as the pane holds it, following on from `end`, which it
+// moves along. A line that reaches `longestLine` characters continues on a
+// new line. Lines are kept together in paragraphs: every line break becomes a
+// line separator (U+2028) until the paragraph holds `longestParagraph`
+// characters, and the next one then begins a new paragraph ('\n').
+QString layOutLines(QStringView text, PaneEnd &end, int longestLine, int longestParagraph);
+
+#endif // PANELINES_H
