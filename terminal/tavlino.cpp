@@ -3,6 +3,7 @@
 
 #include "about.h"
 
+#include "hangupwatch.h"
 #include "paceddisplay.h"
 
 #include <QCloseEvent>
@@ -85,7 +86,14 @@ void Tavlino::on_btn_Open_clicked()
     serial->setBaudRate(ui->input_baud->currentText().toInt(nullptr, 10));
     if (!serial->open(QIODevice::ReadWrite))
         return;
+    // Qt 6.8 drops whatever the driver held before the port was opened (a
+    // pty's earlier output, input left over from another program), Qt 5.15
+    // and 6.4 pass it on: drop it on every Qt, so that Open always starts
+    // with what the device says from then on.
+    serial->clear(QSerialPort::Input);
     decoder.reset();
+    hangUpWatch = new HangUpWatch(serial, this);
+    connect(hangUpWatch, &HangUpWatch::hungUp, this, &Tavlino::closeLostPort);
     ui->btn_send->setEnabled(true);
     connect(serial, SIGNAL(readyRead()), this, SLOT(dataReadyToRead()), Qt::UniqueConnection);
     ui->btn_Open->setEnabled(false);
@@ -157,19 +165,23 @@ void Tavlino::on_input_continu_stateChanged(int arg1)
 }
 
 // A USB adapter pulled out, or a pty whose other end hung up, reports a read
-// or resource error, and keeps reporting it for as long as the port stays
-// open. Close it so the person can plug the device back and press Open.
+// or resource error on Qt 5.15 and 6.4, and keeps reporting it for as long
+// as the port stays open; on Qt 6.8 only the hang-up watch hears of it.
+// Close it so the person can plug the device back and press Open.
 void Tavlino::serial_error_Occurred(QSerialPort::SerialPortError error)
 {
     if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
-        return;
-    if (!serial->isOpen())
         return;
     closeLostPort();
 }
 
 void Tavlino::closeLostPort()
 {
+    if (!serial->isOpen())
+        return;
+    // Its notifier must be gone before the descriptor it watches closes.
+    delete hangUpWatch;
+    hangUpWatch = nullptr;
     disconnect(serial, SIGNAL(readyRead()), this, SLOT(dataReadyToRead()));
     display->append(decoder.decode(serial->readAll()));
     display->showAll();

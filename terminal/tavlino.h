@@ -8,6 +8,7 @@
 #include <QString>
 
 class About;
+class HangUpWatch;
 class PacedDisplay;
 class QCloseEvent;
 class QSettings;
@@ -58,6 +59,7 @@ private:
 
     ReceiveDecoder decoder;
     PacedDisplay *display = nullptr;
+    HangUpWatch *hangUpWatch = nullptr;
 };
 
 #endif // TAVLINO_H
