@@ -2,6 +2,8 @@
 # desktop entry, the icons, the AppStream metadata, the manual page and the
 # package's own documentation, and the Debian package made by CPack.
 
+set(TAVLINO_HOMEPAGE_URL "https://orvek.invalid/tavlino/"
+    CACHE STRING "The project's home page, for software centres (set it when publishing)")
 set(TAVLINO_SCREENSHOT_URL "https://orvek.invalid/tavlino/screenshots/tavlino.png"
     CACHE STRING "Where software centres fetch the screenshot from (set it when publishing)")
 
@@ -44,6 +46,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION comm)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/packaging/cpack-checks.cmake)
 # Natively on a Wayland session when Qt's Wayland plugin is there (the dock
 # then matches the window by its app id); on XWayland or X11 without it.
 if(TAVLINO_QT EQUAL 6)
