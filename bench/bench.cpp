@@ -94,15 +94,8 @@ Device startDevice(int master, const Workload &workload, qint64 bytes)
     const pid_t pid = fork();
     if (pid == 0) {
         const QByteArray data = makeData(workload, bytes);
-        {
-            ReceiveDecoder decoder;
-            const QString expected = asShown(decoder.decode(data));
-            const qint64 chars = expected.size();
-            const QByteArray hash = hashOf(expected);
-            if (::write(toWindow[1], &chars, sizeof chars) != sizeof chars ||
-                ::write(toWindow[1], hash.constData(), size_t(hash.size())) != hash.size())
-                _exit(1);
-        }
+        if (!tellExpected(toWindow[1], data))
+            _exit(1);
         char go = 0;
         if (!readAll(toDevice[0], &go, 1))
             _exit(1);
@@ -122,12 +115,7 @@ Device startDevice(int master, const Workload &workload, qint64 bytes)
     Device device;
     device.pid = pid;
     device.go = toDevice[1];
-    device.expectedHash.resize(20);
-    if (!readAll(toWindow[0], reinterpret_cast<char *>(&device.expectedChars),
-                 sizeof device.expectedChars) ||
-        !readAll(toWindow[0], device.expectedHash.data(), 20))
-        device.expectedChars = -1;
-    ::close(toWindow[0]);
+    hearExpected(toWindow[0], &device.expectedChars, &device.expectedHash);
     return device;
 }
 

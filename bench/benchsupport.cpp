@@ -1,5 +1,8 @@
 #include "benchsupport.h"
 
+#include "receivedecoder.h"
+#include "workloads.h"
+
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -51,6 +54,25 @@ bool readAll(int fd, char *into, size_t size)
         }
     }
     return true;
+}
+
+bool tellExpected(int fd, const QByteArray &data)
+{
+    ReceiveDecoder decoder;
+    const QString expected = asShown(decoder.decode(data));
+    const qint64 chars = expected.size();
+    const QByteArray hash = hashOf(expected);
+    return ::write(fd, &chars, sizeof chars) == sizeof chars &&
+           ::write(fd, hash.constData(), size_t(hash.size())) == hash.size();
+}
+
+void hearExpected(int fd, qint64 *chars, QByteArray *hash)
+{
+    hash->resize(20);
+    if (!readAll(fd, reinterpret_cast<char *>(chars), sizeof *chars) ||
+        !readAll(fd, hash->data(), 20))
+        *chars = -1;
+    ::close(fd);
 }
 
 QByteArrayList runChild(const QStringList &arguments)

@@ -24,6 +24,12 @@ int openMaster(QString *slavePath);
 QByteArray hashOf(const QString &text);
 // Reads exactly `size` bytes, or fails.
 bool readAll(int fd, char *into, size_t size);
+// The device's side: works out what the pane must show for `data` and sends
+// the window's process its length and hash.
+bool tellExpected(int fd, const QByteArray &data);
+// The window's side; the length is -1 if the device could not tell it. Closes
+// the descriptor.
+void hearExpected(int fd, qint64 *chars, QByteArray *hash);
 // Runs this benchmark again with the arguments and returns its output's words.
 QByteArrayList runChild(const QStringList &arguments);
 

@@ -1,7 +1,6 @@
 #include "steady.h"
 
 #include "benchsupport.h"
-#include "receivedecoder.h"
 #include "workloads.h"
 
 #include <QAbstractEventDispatcher>
@@ -83,24 +82,14 @@ SteadyDevice startSteadyDevice(int master, int bytesPerSecond, int seconds)
     device.pid = fork();
     if (device.pid == 0) {
         const QByteArray data = makeData(*findWorkload("lines"), qint64(bytesPerSecond) * seconds);
-        ReceiveDecoder decoder;
-        const QString expected = asShown(decoder.decode(data));
-        const qint64 chars = expected.size();
-        const QByteArray hash = hashOf(expected);
-        if (::write(toWindow[1], &chars, sizeof chars) != sizeof chars ||
-            ::write(toWindow[1], hash.constData(), size_t(hash.size())) != hash.size())
+        if (!tellExpected(toWindow[1], data))
             _exit(1);
         feed(master, data, device.periodNs, toDevice[0]);
     }
     ::close(toWindow[1]);
     ::close(toDevice[0]);
     device.go = toDevice[1];
-    device.expectedHash.resize(20);
-    if (!readAll(toWindow[0], reinterpret_cast<char *>(&device.expectedChars),
-                 sizeof device.expectedChars) ||
-        !readAll(toWindow[0], device.expectedHash.data(), 20))
-        device.expectedChars = -1;
-    ::close(toWindow[0]);
+    hearExpected(toWindow[0], &device.expectedChars, &device.expectedHash);
     return device;
 }
 

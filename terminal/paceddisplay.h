@@ -59,6 +59,7 @@ private:
     bool hasUnshownText() const;
     void showNextPiece();
     PaneEnd paneEnd() const;
+    void repaintFrom(int position);
 
     QPlainTextEdit *pane = nullptr;
     PaneLayout *layout = nullptr;
