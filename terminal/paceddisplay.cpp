@@ -13,6 +13,9 @@ namespace {
 // pieces gave no shorter worst stall and made text without a place to wrap
 // (a hex dump) half again as slow: every insert lays out the visible end.
 constexpr int largestInsert = 256 * 1024;
+// Linux's tty layer reads ahead 4 KiB per port before it leaves the rest in
+// the driver's larger buffers.
+constexpr int ttyReadBuffer = 4096;
 
 } // namespace
 
@@ -55,8 +58,15 @@ void PacedDisplay::scheduleShow()
     if (showScheduled || !hasUnshownText())
         return;
     showScheduled = true;
-    QTimer::singleShot(waitBeforeShowing(lastShown.isValid() ? lastShown.elapsed() : -1), this,
-                       &PacedDisplay::showDue);
+    const int wait = waitBeforeShowing(lastShown.isValid() ? lastShown.elapsed() : -1);
+    showIsPaced = wait > 0;
+    QTimer::singleShot(wait, this, &PacedDisplay::showDue);
+}
+
+bool PacedDisplay::canWaitInDriver(qint64 bytes) const
+{
+    return showScheduled && showIsPaced && lastUpdateLength < ttyReadBuffer &&
+           received.size() - shownUpTo + bytes < ttyReadBuffer;
 }
 
 int PacedDisplay::waitBeforeShowing(qint64 sinceShownMs)
@@ -70,10 +80,17 @@ int PacedDisplay::waitBeforeShowing(qint64 sinceShownMs)
 // one piece, so the window keeps answering while a backlog is worked off.
 void PacedDisplay::showDue()
 {
+    // Still scheduled while it is told, so that what joins now needs no
+    // update of its own.
+    if (showIsPaced) {
+        showIsPaced = false;
+        Q_EMIT aboutToShow();
+    }
     showScheduled = false;
     if (!hasUnshownText())
         return;
     lastShown.start();
+    lastUpdateLength = int(received.size()) - shownUpTo;
     showNextPiece();
     if (hasUnshownText()) {
         showScheduled = true;
@@ -83,6 +100,7 @@ void PacedDisplay::showDue()
 
 void PacedDisplay::showAll()
 {
+    Q_EMIT aboutToShow();
     while (hasUnshownText())
         showNextPiece();
 }

@@ -52,6 +52,16 @@ public:
     void showAll();
     // Empties the pane and drops whatever is still queued.
     void clear();
+    // Whether `bytes` more, and what follows them, may wait in the driver
+    // until the next update instead of being queued here: only while the
+    // pane waits out its pace at a trickle, where the last update and what
+    // is queued are each less than a tty's own read buffer holds.
+    bool canWaitInDriver(qint64 bytes) const;
+
+Q_SIGNALS:
+    // The pane is about to take what is queued: text still on its way can
+    // join it now.
+    void aboutToShow();
 
 private:
     void scheduleShow();
@@ -67,6 +77,8 @@ private:
     QString received;
     int shownUpTo = 0;
     bool showScheduled = false;
+    bool showIsPaced = false;
+    int lastUpdateLength = 0;
     QElapsedTimer lastShown;
 };
 

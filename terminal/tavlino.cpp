@@ -11,6 +11,10 @@
 #include <QSerialPortInfo>
 #include <QSettings>
 
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#endif
+
 namespace {
 
 // Follows the order of input_einde's items in the form: nothing, "\n",
@@ -45,12 +49,26 @@ QString portNameFor(const QString &typed)
     return name;
 }
 
+// Bytes the driver holds for the port that Qt has not read yet.
+int bytesInDriver(const QSerialPort &port)
+{
+    int waiting = 0;
+#ifdef Q_OS_UNIX
+    if (::ioctl(int(port.handle()), FIONREAD, &waiting) != 0)
+        waiting = 0;
+#else
+    Q_UNUSED(port)
+#endif
+    return waiting;
+}
+
 } // namespace
 
 Tavlino::Tavlino(QWidget *parent) : QMainWindow(parent), ui(new Ui_Tavlino)
 {
     ui->setupUi(this);
     display = new PacedDisplay(ui->output, this);
+    connect(display, &PacedDisplay::aboutToShow, this, &Tavlino::takeHeldBytes);
     connect(ui->input, SIGNAL(returnPressed()), this, SLOT(input_return_Pressed()));
     // Type a port's path and press Return: the same as pressing Open, which
     // does nothing while it is disabled.
@@ -106,7 +124,40 @@ void Tavlino::on_btn_Open_clicked()
 // one per pass of the event loop → the pane.
 void Tavlino::dataReadyToRead()
 {
+    if (takingHeldBytes)
+        return;
+#ifdef Q_OS_UNIX
+    if (display->canWaitInDriver(serial->bytesAvailable())) {
+        holdReads();
+        return;
+    }
+#endif
     display->append(decoder.decode(serial->readAll()));
+}
+
+// While the pane waits out its pace, a device that talks steadily would
+// wake the program for every piece it sends, up to 1,440 times a second at
+// 921,600 baud, to queue text that waits anyway. At such a trickle the bytes
+// wait in the driver instead, whose buffers hold the 40 ms many times over:
+// once Qt's buffer holds what it has read, Qt stops reading until the
+// update takes everything. Faster than that, reading goes on as ever.
+void Tavlino::holdReads()
+{
+    serial->setReadBufferSize(qMax<qint64>(1, serial->bytesAvailable()));
+}
+
+// Everything the device has sent, in order: what Qt holds, then what the
+// driver holds.
+void Tavlino::takeHeldBytes()
+{
+    if (!serial->isOpen() || serial->readBufferSize() == 0)
+        return;
+    takingHeldBytes = true;
+    serial->setReadBufferSize(0);
+    display->append(decoder.decode(serial->readAll()));
+    while (serial->isOpen() && bytesInDriver(*serial) > 0 && serial->waitForReadyRead(0))
+        display->append(decoder.decode(serial->readAll()));
+    takingHeldBytes = false;
 }
 
 void Tavlino::on_btn_send_clicked()

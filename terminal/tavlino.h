@@ -51,6 +51,8 @@ private:
     void saveSettings();
     void listSerialPorts();
     void closeLostPort();
+    void holdReads();
+    void takeHeldBytes();
 
     Ui_Tavlino *ui = nullptr;
     QSerialPort *serial = nullptr;
@@ -60,6 +62,7 @@ private:
     ReceiveDecoder decoder;
     PacedDisplay *display = nullptr;
     HangUpWatch *hangUpWatch = nullptr;
+    bool takingHeldBytes = false;
 };
 
 #endif // TAVLINO_H
