@@ -1,0 +1,204 @@
+#!/usr/bin/env python3
+"""The benchmark's steady feed with a screen reader listening.
+
+    tools/screenreader-feed.py BENCH [RUNS] [BYTES_PER_SECOND] [SECONDS]
+
+BENCH is a built tavlino_bench (build-qt6/bench/tavlino_bench). Starts its
+own Xvfb, session bus, accessibility bus (at-spi2-core's launcher) and Orca,
+switches the screen reader on as a desktop does (org.a11y.Status
+ScreenReaderEnabled), keeps Orca's speech in its debug log only (no speech
+server), then runs the window for each run: the device writes 64-byte pieces
+at the given rate (92,160 bytes a second) for the given time (20 s) into the
+window at 1000x900, which then stays open for 10 s more. For each run it
+reports the program's, Orca's and the accessibility bus daemons' CPU time
+over the feed and the 10 s after it, the text-inserted events Orca heard,
+and how long after the feed's end Orca was idle again (the end of the last
+0.2 s in which it used more than a tenth of a core). Everything it starts
+it stops again by process id.
+"""
+
+import os
+import re
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+TICK = os.sysconf("SC_CLK_TCK")
+QUIET_AFTER = 10
+
+
+def cpu_seconds(pid):
+    try:
+        with open(f"/proc/{pid}/stat") as stat:
+            fields = stat.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / TICK
+    except (OSError, IndexError):
+        return None
+
+
+def children_of(pid):
+    found = []
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open(f"/proc/{entry}/stat") as stat:
+                    if int(stat.read().rsplit(")", 1)[1].split()[1]) == pid:
+                        found.append(int(entry))
+            except (OSError, IndexError, ValueError):
+                pass
+    return found
+
+
+def descendants(pid):
+    result = [pid]
+    for child in children_of(pid):
+        result += descendants(child)
+    return result
+
+
+def wait_for(seconds, check):
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        if check():
+            return True
+        time.sleep(0.1)
+    return False
+
+
+class Desktop:
+    def __init__(self):
+        self.work = tempfile.mkdtemp(prefix="tavlino-sr-")
+        self.procs = []
+        env = {k: v for k, v in os.environ.items()
+               if k not in ("WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "AT_SPI_BUS_ADDRESS",
+                            "QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "DBUS_SESSION_BUS_ADDRESS")}
+        env.update(XDG_RUNTIME_DIR=self.work, XDG_CONFIG_HOME=f"{self.work}/config",
+                   HOME=self.work, GSETTINGS_BACKEND="memory",
+                   # No speech server: Orca writes what it would say to its log.
+                   SPEECHD_ADDRESS=f"unix_socket:{self.work}/no-speech-server")
+        self.env = env
+
+    def start(self, args, **kwargs):
+        proc = subprocess.Popen(args, env=self.env, **kwargs)
+        self.procs.append(proc)
+        return proc
+
+    def bus(self, *args):
+        return subprocess.run(["dbus-send", "--session", "--print-reply", "--reply-timeout=2000"]
+                              + list(args), env=self.env, capture_output=True, text=True).stdout
+
+    def up(self):
+        read_end, write_end = os.pipe()
+        self.start(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
+                    "-nolisten", "tcp"], pass_fds=[write_end], stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as display:
+            self.env["DISPLAY"] = ":" + display.readline().strip()
+        with open(f"{self.work}/session.conf", "w") as conf:
+            conf.write(f"""<busconfig><type>session</type>
+  <listen>unix:path={self.work}/bus</listen><auth>EXTERNAL</auth>
+  <policy context="default"><allow send_destination="*"/><allow receive_sender="*"/>
+  <allow own="*"/></policy></busconfig>""")
+        self.start(["dbus-daemon", f"--config-file={self.work}/session.conf", "--nofork"])
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = f"unix:path={self.work}/bus"
+        wait_for(10, lambda: os.path.exists(f"{self.work}/bus"))
+        self.launcher = self.start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not wait_for(10, lambda: "true" in self.bus(
+                "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                "org.freedesktop.DBus.NameHasOwner", "string:org.a11y.Bus")):
+            sys.exit("the accessibility bus did not come up")
+        self.bus("--dest=org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties.Set",
+                 "string:org.a11y.Status", "string:ScreenReaderEnabled", "variant:boolean:true")
+        self.orca_log = f"{self.work}/orca.log"
+        self.orca = self.start(["orca", "--debug-file", self.orca_log, "-u", f"{self.work}/orca"],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # Orca is ready once it has registered for events on the bus.
+        if not wait_for(30, lambda: os.path.exists(self.orca_log)
+                        and os.path.getsize(self.orca_log) > 10000):
+            sys.exit("Orca did not start")
+        time.sleep(3)
+
+    def bus_daemons(self):
+        return descendants(self.launcher.pid)
+
+    def down(self):
+        for proc in reversed(self.procs):
+            try:
+                for pid in descendants(proc.pid)[1:]:
+                    os.kill(pid, signal.SIGTERM)
+                proc.terminate()
+                proc.wait(5)
+            except (OSError, subprocess.TimeoutExpired):
+                proc.kill()
+        subprocess.run(["rm", "-rf", self.work])
+
+
+def run_once(desktop, bench, rate, seconds):
+    log_start = os.path.getsize(desktop.orca_log)
+    env = dict(desktop.env, QT_QPA_PLATFORM="xcb")
+    app = subprocess.Popen([bench, "--steady-case", str(rate), str(seconds), "1000", "900",
+                            str(QUIET_AFTER)], env=env, stdout=subprocess.PIPE, text=True)
+    daemons = desktop.bus_daemons()
+    samples = []  # (time, program, orca, bus)
+    while app.poll() is None:
+        program = cpu_seconds(app.pid)
+        orca = cpu_seconds(desktop.orca.pid)
+        bus = sum(cpu_seconds(p) or 0 for p in daemons)
+        if program is not None:
+            samples.append((time.monotonic(), program, orca, bus))
+        time.sleep(0.1)
+    out = app.stdout.read().split()
+    if len(out) != 7 or len(samples) < 2:
+        sys.exit(f"the measurement failed: {out}")
+    feed_end = int(out[6]) / 1000
+    first, last = samples[0], samples[-1]
+    idle_at = feed_end
+    for (t0, _, o0, _), (t1, _, o1, _) in zip(samples, samples[2:]):
+        if t1 > feed_end and (o1 - o0) / (t1 - t0) > 0.1:
+            idle_at = max(idle_at, t1)
+    with open(desktop.orca_log, errors="replace") as log:
+        log.seek(log_start)
+        text = log.read()
+    inserts = len(re.findall(r"object:text-changed:insert", text))
+    floods = len(re.findall(r"[Ff]lood", text))
+    deluges = len(re.findall(r"[Dd]eluge", text))
+    return {
+        "program": last[1] - first[1], "orca": last[2] - first[2], "bus": last[3] - first[3],
+        "cpu_feed": float(out[0]), "updates": float(out[1]), "lag": float(out[3]),
+        "intact": out[5] == "1", "inserts": inserts, "idle_after": idle_at - feed_end,
+        "floods": floods, "deluges": deluges,
+    }
+
+
+def main():
+    if len(sys.argv) < 2:
+        sys.exit(__doc__)
+    bench = os.path.abspath(sys.argv[1])
+    runs = int(sys.argv[2]) if len(sys.argv) > 2 else 3
+    rate = int(sys.argv[3]) if len(sys.argv) > 3 else 92160
+    seconds = int(sys.argv[4]) if len(sys.argv) > 4 else 20
+    desktop = Desktop()
+    try:
+        desktop.up()
+        print(f"{rate} B/s for {seconds} s in 64-byte writes, window 1000x900, screen reader on; "
+              f"CPU over the feed and the {QUIET_AFTER} s after it\n")
+        print("| run | program s | Orca s | a11y bus s | together s | program % in feed "
+              "| updates/s | worst lag ms | text inserts heard | Orca idle after s "
+              "| flood / deluge lines | every byte |")
+        print("|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|")
+        for run in range(1, runs + 1):
+            r = run_once(desktop, bench, rate, seconds)
+            print(f"| {run} | {r['program']:.1f} | {r['orca']:.1f} | {r['bus']:.1f} "
+                  f"| {r['program'] + r['orca'] + r['bus']:.1f} | {r['cpu_feed']:.1f} "
+                  f"| {r['updates']:.1f} | {r['lag']:.0f} | {r['inserts']} "
+                  f"| {r['idle_after']:.1f} | {r['floods']} / {r['deluges']} "
+                  f"| {'yes' if r['intact'] else 'NO'} |", flush=True)
+    finally:
+        desktop.down()
+
+
+if __name__ == "__main__":
+    main()
