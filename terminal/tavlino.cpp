@@ -102,6 +102,8 @@ void Tavlino::on_btn_Open_clicked()
     // A listed name or anything typed: ttyUSB1, /dev/pts/7, a by-id link.
     serial->setPortName(portNameFor(ui->input_com->currentText()));
     serial->setBaudRate(ui->input_baud->currentText().toInt(nullptr, 10));
+    // Reads are never held at the start of a session.
+    serial->setReadBufferSize(0);
     if (!serial->open(QIODevice::ReadWrite))
         return;
     // Qt 6.8 drops whatever the driver held before the port was opened (a
@@ -120,8 +122,9 @@ void Tavlino::on_btn_Open_clicked()
 // How a received byte travels: the port's readyRead → dataReadyToRead reads
 // everything buffered → the decoder turns whole characters into text (a
 // character or CR LF cut between reads waits for its rest) → the paced
-// display queues it → at most one insert per frame, a backlog in pieces of
-// one per pass of the event loop → the pane.
+// display queues it → at most one insert every 40 ms while the device
+// streams (at a trickle the bytes wait in the driver meanwhile), a backlog
+// in pieces of one per pass of the event loop → the pane.
 void Tavlino::dataReadyToRead()
 {
     if (takingHeldBytes)
