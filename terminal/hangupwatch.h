@@ -29,8 +29,12 @@ Q_SIGNALS:
 private:
     void check();
 
-    int descriptor = -1;
+    QSerialPort *port = nullptr;
     QSocketNotifier *notifier = nullptr;
 };
+
+// Bytes the driver holds for the port that Qt has not read yet (0 where
+// that cannot be asked).
+int bytesInDriver(const QSerialPort &port);
 
 #endif // HANGUPWATCH_H

@@ -11,10 +11,6 @@
 #include <QSerialPortInfo>
 #include <QSettings>
 
-#ifdef Q_OS_UNIX
-#include <sys/ioctl.h>
-#endif
-
 namespace {
 
 // Follows the order of input_einde's items in the form: nothing, "\n",
@@ -47,19 +43,6 @@ QString portNameFor(const QString &typed)
     }
 #endif
     return name;
-}
-
-// Bytes the driver holds for the port that Qt has not read yet.
-int bytesInDriver(const QSerialPort &port)
-{
-    int waiting = 0;
-#ifdef Q_OS_UNIX
-    if (::ioctl(int(port.handle()), FIONREAD, &waiting) != 0)
-        waiting = 0;
-#else
-    Q_UNUSED(port)
-#endif
-    return waiting;
 }
 
 } // namespace
