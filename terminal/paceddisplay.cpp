@@ -2,6 +2,7 @@
 
 #include "lineselection.h"
 #include "panelayout.h"
+#include "panescrollbar.h"
 
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -36,6 +37,8 @@ PacedDisplay::PacedDisplay(QPlainTextEdit *pane, QObject *parent) : QObject(pare
     const bool undo = pane->isUndoRedoEnabled();
     pane->setDocument(document);
     pane->setUndoRedoEnabled(undo);
+    scrollBar = new PaneScrollBar;
+    pane->setVerticalScrollBar(scrollBar);
     // A triple click selects one line, however many share its paragraph.
     new LineSelection(pane);
     // Wrapped at the pane's edge like a terminal's screen, not at the last
@@ -136,9 +139,11 @@ void PacedDisplay::showNextPiece()
     cursor.insertText(layOutLines(QStringView(received).mid(shownUpTo, length), end, longestLine,
                                   longestParagraph));
     layout->holdRepaints(true);
+    scrollBar->holdRepaints(true);
     cursor.endEditBlock();
     layout->holdRepaints(false);
     pane->setTextCursor(cursor);
+    scrollBar->holdRepaints(false);
     repaintFrom(oldEnd);
     shownUpTo += length;
     // Drop what is shown once it is most of the buffer, so that moving the

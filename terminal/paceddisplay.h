@@ -8,6 +8,7 @@
 #include <QString>
 
 class PaneLayout;
+class PaneScrollBar;
 class QPlainTextEdit;
 
 // Puts received text into the output pane at the pace the pane can take.
@@ -73,6 +74,7 @@ private:
 
     QPlainTextEdit *pane = nullptr;
     PaneLayout *layout = nullptr;
+    PaneScrollBar *scrollBar = nullptr;
     // What lies before shownUpTo is in the pane already.
     QString received;
     int shownUpTo = 0;
