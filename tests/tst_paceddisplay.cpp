@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextLayout>
 
 class PacedDisplayTest : public QObject
 {
@@ -76,6 +78,26 @@ private Q_SLOTS:
         QCOMPARE(PacedDisplay::waitBeforeShowing(sinceShown), wait);
         // The newest text is never more than 50 ms behind.
         QVERIFY(PacedDisplay::waitBeforeShowing(sinceShown) < 50);
+    }
+
+    // What Qt worked out to lay out a paragraph is kept for painting it
+    // only by the newest few, before and after a Clear.
+    void onlyTheNewestParagraphsKeepTheirGlyphs()
+    {
+        PacedDisplay display(&pane);
+        const QString lines = (QString(100, u'x') + u'\n').repeated(80);
+        for (int update = 0; update < 10; ++update) {
+            if (update == 5)
+                display.clear();
+            display.append(lines);
+            display.showAll();
+        }
+        QVERIFY(pane.document()->blockCount() > 3 * 8);
+        int keeping = 0;
+        for (QTextBlock block = pane.document()->begin(); block.isValid(); block = block.next())
+            keeping += block.layout()->cacheEnabled();
+        QVERIFY(pane.document()->lastBlock().layout()->cacheEnabled());
+        QVERIFY(keeping <= 8);
     }
 
     void clearDropsWhatIsStillQueued()
