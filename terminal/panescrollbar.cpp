@@ -11,10 +11,20 @@ void PaneScrollBar::holdRepaints(bool hold)
     if (hold || !movedWhileHeld)
         return;
     movedWhileHeld = false;
-    // Whole, as QScrollBar does: a style draws more than the slider where
-    // it moved (Fusion's groove and arrows take a pixel or two of it).
-    if (!(look() == painted))
+    const Look now = look();
+    if (now == painted)
+        return;
+    if (now.atStart != painted.atStart || now.atEnd != painted.atEnd) {
         update();
+        return;
+    }
+    // A slider that only moved or shrank is drawn again where it was and
+    // where it is, with a margin as wide as the bar: a style's border or
+    // shadow around it reaches beyond its rectangle (Fusion's by a pixel or
+    // two). The whole bar is as tall as the pane, and on Qt 6 painting that
+    // much is handed to a thread pool.
+    const int margin = width();
+    update(now.slider.united(painted.slider).adjusted(0, -margin, 0, margin));
 }
 
 void PaneScrollBar::sliderChange(SliderChange change)

@@ -6,7 +6,8 @@
 
 // The output pane's vertical scroll bar: a QScrollBar that, while repaints
 // are held, repaints only if what it shows has changed by the time they are
-// released. Received text going in sets the range and then the value, and
+// released, and then only around the slider if that is all that moved.
+// Received text going in sets the range and then the value, and
 // QScrollBar repaints itself whole for each, although at a steady trickle
 // the slider has long since shrunk to its smallest and is back at the bottom
 // once the update is over. Painting it every update cost more than a tenth
