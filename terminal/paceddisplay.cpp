@@ -139,11 +139,11 @@ void PacedDisplay::showNextPiece()
     cursor.insertText(layOutLines(QStringView(received).mid(shownUpTo, length), end, longestLine,
                                   longestParagraph));
     layout->holdRepaints(true);
-    scrollBar->holdRepaints(true);
+    scrollBar->hold(true);
     cursor.endEditBlock();
     layout->holdRepaints(false);
     pane->setTextCursor(cursor);
-    scrollBar->holdRepaints(false);
+    scrollBar->hold(false);
     repaintFrom(oldEnd);
     shownUpTo += length;
     // Drop what is shown once it is most of the buffer, so that moving the

@@ -5,10 +5,22 @@
 
 PaneScrollBar::PaneScrollBar(QWidget *parent) : QScrollBar(Qt::Vertical, parent) {}
 
-void PaneScrollBar::holdRepaints(bool hold)
+namespace {
+PaneScrollBar *heldBar = nullptr;
+QAccessible::UpdateHandler handlerBeforeHold = nullptr;
+} // namespace
+
+void PaneScrollBar::hold(bool held)
 {
-    repaintsHeld = hold;
-    if (hold || !movedWhileHeld)
+    isHeld = held;
+    if (held) {
+        heldBar = this;
+        handlerBeforeHold = QAccessible::installUpdateHandler(announceUnlessHeld);
+    } else {
+        QAccessible::installUpdateHandler(handlerBeforeHold);
+        heldBar = nullptr;
+    }
+    if (held || !movedWhileHeld)
         return;
     movedWhileHeld = false;
     const Look now = look();
@@ -27,12 +39,27 @@ void PaneScrollBar::holdRepaints(bool hold)
     update(now.slider.united(painted.slider).adjusted(0, -margin, 0, margin));
 }
 
+// Everything else goes on as it would have: to the handler there was, or,
+// with none, the way Qt announces events without one.
+void PaneScrollBar::announceUnlessHeld(QAccessibleEvent *event)
+{
+    if (event->type() == QAccessible::ValueChanged && event->object() == heldBar)
+        return;
+    if (handlerBeforeHold) {
+        handlerBeforeHold(event);
+        return;
+    }
+    QAccessible::installUpdateHandler(nullptr);
+    QAccessible::updateAccessibility(event);
+    QAccessible::installUpdateHandler(announceUnlessHeld);
+}
+
 void PaneScrollBar::sliderChange(SliderChange change)
 {
     // Steps and orientation, and a slider the person drags, are drawn as
     // QScrollBar draws them.
     const bool moved = change == SliderRangeChange || change == SliderValueChange;
-    if (repaintsHeld && moved && !isSliderDown()) {
+    if (isHeld && moved && !isSliderDown()) {
         movedWhileHeld = true;
         return;
     }

@@ -2,6 +2,7 @@
 """The benchmark's steady feed with a screen reader listening.
 
     tools/screenreader-feed.py BENCH [RUNS] [BYTES_PER_SECOND] [SECONDS]
+    tools/screenreader-feed.py --check BENCH
 
 BENCH is a built tavlino_bench (build-qt6/bench/tavlino_bench). Starts its
 own Xvfb, session bus, accessibility bus (at-spi2-core's launcher) and Orca,
@@ -12,9 +13,13 @@ at the given rate (92,160 bytes a second) for the given time (20 s) into the
 window at 1000x900, which then stays open for 10 s more. For each run it
 reports the program's, Orca's and the accessibility bus daemons' CPU time
 over the feed and the 10 s after it, the text-inserted events Orca heard,
-and how long after the feed's end Orca was idle again (the end of the last
-0.2 s in which it used more than a tenth of a core). Everything it starts
-it stops again by process id.
+the scroll bar's value changes it heard, and how long after the feed's end
+Orca was idle again (the end of the last 0.2 s in which it used more than a
+tenth of a core). Everything it starts it stops again by process id.
+
+With --check (CI): one run of 5 s; fails unless every byte arrived, Orca
+heard the text going in, at least once a second, and the scroll bar that
+follows it less than once for every ten inserts (it moves with each).
 """
 
 import os
@@ -163,41 +168,48 @@ def run_once(desktop, bench, rate, seconds):
         log.seek(log_start)
         text = log.read()
     inserts = len(re.findall(r"object:text-changed:insert", text))
+    values = len(re.findall(r"object:property-change:accessible-value", text))
     floods = len(re.findall(r"[Ff]lood", text))
     deluges = len(re.findall(r"[Dd]eluge", text))
     return {
         "program": last[1] - first[1], "orca": last[2] - first[2], "bus": last[3] - first[3],
         "cpu_feed": float(out[0]), "updates": float(out[1]), "lag": float(out[3]),
-        "intact": out[5] == "1", "inserts": inserts, "idle_after": idle_at - feed_end,
+        "intact": out[5] == "1", "inserts": inserts, "values": values, "idle_after": idle_at - feed_end,
         "floods": floods, "deluges": deluges,
     }
 
 
 def main():
-    if len(sys.argv) < 2:
+    check = "--check" in sys.argv[1:2]
+    args = sys.argv[2:] if check else sys.argv[1:]
+    if not args:
         sys.exit(__doc__)
-    bench = os.path.abspath(sys.argv[1])
-    runs = int(sys.argv[2]) if len(sys.argv) > 2 else 3
-    rate = int(sys.argv[3]) if len(sys.argv) > 3 else 92160
-    seconds = int(sys.argv[4]) if len(sys.argv) > 4 else 20
+    bench = os.path.abspath(args[0])
+    runs = 1 if check else int(args[1]) if len(args) > 1 else 3
+    rate = 92160 if check else int(args[2]) if len(args) > 2 else 92160
+    seconds = 5 if check else int(args[3]) if len(args) > 3 else 20
     desktop = Desktop()
+    failed = False
     try:
         desktop.up()
         print(f"{rate} B/s for {seconds} s in 64-byte writes, window 1000x900, screen reader on; "
               f"CPU over the feed and the {QUIET_AFTER} s after it\n")
         print("| run | program s | Orca s | a11y bus s | together s | program % in feed "
-              "| updates/s | worst lag ms | text inserts heard | Orca idle after s "
-              "| flood / deluge lines | every byte |")
-        print("|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|")
+              "| updates/s | worst lag ms | text inserts heard | scroll bar moves heard "
+              "| Orca idle after s | flood / deluge lines | every byte |")
+        print("|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|")
         for run in range(1, runs + 1):
             r = run_once(desktop, bench, rate, seconds)
             print(f"| {run} | {r['program']:.1f} | {r['orca']:.1f} | {r['bus']:.1f} "
                   f"| {r['program'] + r['orca'] + r['bus']:.1f} | {r['cpu_feed']:.1f} "
-                  f"| {r['updates']:.1f} | {r['lag']:.0f} | {r['inserts']} "
+                  f"| {r['updates']:.1f} | {r['lag']:.0f} | {r['inserts']} | {r['values']} "
                   f"| {r['idle_after']:.1f} | {r['floods']} / {r['deluges']} "
                   f"| {'yes' if r['intact'] else 'NO'} |", flush=True)
+            failed |= not r["intact"] or r["inserts"] < seconds or r["values"] * 10 >= r["inserts"]
     finally:
         desktop.down()
+    if check and failed:
+        sys.exit("Orca did not hear the text, or heard the scroll bar follow it")
 
 
 if __name__ == "__main__":
