@@ -12,7 +12,6 @@ QAccessible::UpdateHandler handlerBeforeHold = nullptr;
 
 void PaneScrollBar::hold(bool held)
 {
-    isHeld = held;
     if (held) {
         heldBar = this;
         handlerBeforeHold = QAccessible::installUpdateHandler(announceUnlessHeld);
@@ -59,7 +58,7 @@ void PaneScrollBar::sliderChange(SliderChange change)
     // Steps and orientation, and a slider the person drags, are drawn as
     // QScrollBar draws them.
     const bool moved = change == SliderRangeChange || change == SliderValueChange;
-    if (isHeld && moved && !isSliderDown()) {
+    if (heldBar == this && moved && !isSliderDown()) {
         movedWhileHeld = true;
         return;
     }

@@ -49,7 +49,6 @@ private:
     Look look() const;
     static void announceUnlessHeld(QAccessibleEvent *event);
 
-    bool isHeld = false;
     bool movedWhileHeld = false;
     Look painted;
 };
