@@ -20,6 +20,18 @@ int bytesInDriver(const QSerialPort &port)
     return waiting;
 }
 
+QSocketNotifier *readNotifierOf(const QSerialPort &port)
+{
+    // On Unix, Qt's port owns it, as long as the port is open.
+    const auto notifiers =
+        port.findChildren<QSocketNotifier *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QSocketNotifier *notifier : notifiers) {
+        if (notifier->type() == QSocketNotifier::Read)
+            return notifier;
+    }
+    return nullptr;
+}
+
 HangUpWatch::HangUpWatch(QSerialPort *port, QObject *parent) : QObject(parent), port(port)
 {
 #ifdef Q_OS_UNIX

@@ -36,5 +36,8 @@ private:
 // Bytes the driver holds for the port that Qt has not read yet (0 where
 // that cannot be asked).
 int bytesInDriver(const QSerialPort &port);
+// The notifier through which Qt learns that the port has bytes to read, or
+// null where Qt reads another way.
+QSocketNotifier *readNotifierOf(const QSerialPort &port);
 
 #endif // HANGUPWATCH_H

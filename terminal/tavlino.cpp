@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QSerialPortInfo>
 #include <QSettings>
+#include <QSocketNotifier>
 
 namespace {
 
@@ -119,6 +120,11 @@ void Tavlino::dataReadyToRead()
     }
 #endif
     display->append(decoder.decode(serial->readAll()));
+#ifdef Q_OS_UNIX
+    // The first read after an update starts the wait for the next one.
+    if (display->canWaitInDriver(0))
+        holdReads();
+#endif
 }
 
 // While the pane waits out its pace, a device that talks steadily would
@@ -130,6 +136,11 @@ void Tavlino::dataReadyToRead()
 void Tavlino::holdReads()
 {
     serial->setReadBufferSize(qMax<qint64>(1, serial->bytesAvailable()));
+    // Qt turns its read notifier off only when the next bytes arrive and
+    // find its buffer full: one more wake-up, for nothing. Setting the
+    // buffer's size again turns it back on.
+    if (QSocketNotifier *notifier = readNotifierOf(*serial))
+        notifier->setEnabled(false);
 }
 
 // Everything the device has sent, in order: what Qt holds, then what the
