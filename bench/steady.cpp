@@ -115,9 +115,13 @@ public:
                              const qint64 now = threadCpuNs();
                              longestNs = qMax(longestNs, now - last);
                              last = now;
+                             ++count;
                          });
     }
     qint64 longestNs = 0;
+    // Each pass ends in a poll of its own, so this is how often the
+    // program woke up.
+    qint64 count = 0;
 
 private:
     qint64 last = threadCpuNs();
@@ -133,6 +137,7 @@ void runEventLoopFor(int ms)
 struct SteadyRow {
     double cpuPercent = 0, updatesPerSecond = 0, passMs = 0, lagMs = 0, idlePercent = 0;
     bool intact = false;
+    double passesPerSecond = 0;
 };
 
 } // namespace
@@ -179,9 +184,10 @@ int runSteadyCase(int bytesPerSecond, int seconds, int width, int height, int qu
     const double idleBefore = cpuSeconds();
     runEventLoopFor(quietSeconds * 1000);
     const double idle = cpuSeconds() - idleBefore;
-    std::printf("%.2f %.2f %.1f %.1f %.3f %d %lld\n", 100 * cpu / wall, updates / wall,
+    std::printf("%.2f %.2f %.1f %.1f %.3f %d %lld %.1f\n", 100 * cpu / wall, updates / wall,
                 passes.longestNs / 1e6, worstLagNs / 1e6,
-                quietSeconds > 0 ? 100 * idle / quietSeconds : 0.0, int(intact), endNs / 1000000);
+                quietSeconds > 0 ? 100 * idle / quietSeconds : 0.0, int(intact), endNs / 1000000,
+                passes.count / wall);
     return intact ? 0 : 1;
 }
 
@@ -191,8 +197,8 @@ int runSteadyTable(int seconds, int runs)
                 "runs (worst pass and lag of any), platform %s:\n\n",
                 seconds, runs, qPrintable(QGuiApplication::platformName()));
     std::printf("| B/s | window | CPU %% of one core | updates/s | longest pass ms | "
-                "worst lag ms | CPU %% silent after | every byte |\n");
-    std::printf("|---:|---|---:|---:|---:|---:|---:|---|\n");
+                "worst lag ms | CPU %% silent after | every byte | wake-ups/s |\n");
+    std::printf("|---:|---|---:|---:|---:|---:|---:|---|---:|\n");
     struct Size {
         int width, height;
         const char *label;
@@ -207,12 +213,12 @@ int runSteadyTable(int seconds, int runs)
                     runChild({QStringLiteral("--steady-case"), QString::number(rate),
                               QString::number(seconds), QString::number(size.width),
                               QString::number(size.height), QStringLiteral("2")});
-                if (m.size() != 7) {
+                if (m.size() != 8) {
                     std::printf("%d B/s: the measurement failed\n", rate);
                     return 1;
                 }
                 rows.append({m[0].toDouble(), m[1].toDouble(), m[2].toDouble(), m[3].toDouble(),
-                             m[4].toDouble(), m[5] == "1"});
+                             m[4].toDouble(), m[5] == "1", m[7].toDouble()});
             }
             std::sort(rows.begin(), rows.end(), [](const SteadyRow &a, const SteadyRow &b) {
                 return a.cpuPercent < b.cpuPercent;
@@ -225,10 +231,10 @@ int runSteadyTable(int seconds, int runs)
                 row.intact = row.intact && r.intact;
             }
             allIntact = allIntact && row.intact;
-            std::printf("| %d | %s | %.1f (%.1f–%.1f) | %.1f | %.1f | %.1f | %.2f | %s |\n", rate,
-                        size.label, row.cpuPercent, rows.first().cpuPercent, rows.last().cpuPercent,
-                        row.updatesPerSecond, row.passMs, row.lagMs, row.idlePercent,
-                        row.intact ? "yes" : "NO");
+            std::printf("| %d | %s | %.1f (%.1f–%.1f) | %.1f | %.1f | %.1f | %.2f | %s | %.0f |\n",
+                        rate, size.label, row.cpuPercent, rows.first().cpuPercent,
+                        rows.last().cpuPercent, row.updatesPerSecond, row.passMs, row.lagMs,
+                        row.idlePercent, row.intact ? "yes" : "NO", row.passesPerSecond);
             std::fflush(stdout);
         }
     }
