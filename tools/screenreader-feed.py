@@ -156,7 +156,7 @@ def run_once(desktop, bench, rate, seconds):
             samples.append((time.monotonic(), program, orca, bus))
         time.sleep(0.1)
     out = app.stdout.read().split()
-    if len(out) != 7 or len(samples) < 2:
+    if len(out) != 8 or len(samples) < 2:
         sys.exit(f"the measurement failed: {out}")
     feed_end = int(out[6]) / 1000
     first, last = samples[0], samples[-1]
