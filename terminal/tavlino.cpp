@@ -28,6 +28,27 @@ QByteArray lineEndBytes(int lineEndIndex)
     }
 }
 
+// On Windows, a read or a wait for serial events that fails ends Qt's
+// reading for good, whatever the error, and a driver reports its adapter
+// pulled out as "access denied" or "device not functioning" as often as
+// "device removed": Qt calls those a permission and an unknown error. (Wine
+// reports a hung-up pty the second way, which left the port open and deaf.)
+bool meansDeviceLost(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::ReadError:
+    case QSerialPort::ResourceError:
+        return true;
+#ifdef Q_OS_WIN
+    case QSerialPort::PermissionError:
+    case QSerialPort::UnknownError:
+        return true;
+#endif
+    default:
+        return false;
+    }
+}
+
 // The port name for what is in the Com box. Windows names its devices
 // without regard to case, but Qt reaches COM10 and above only through the
 // \\.\ device prefix, which it adds to names beginning with upper-case
@@ -218,9 +239,8 @@ void Tavlino::on_input_continu_stateChanged(int arg1)
 // Close it so the person can plug the device back and press Open.
 void Tavlino::serial_error_Occurred(QSerialPort::SerialPortError error)
 {
-    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
-        return;
-    closeLostPort();
+    if (meansDeviceLost(error))
+        closeLostPort();
 }
 
 void Tavlino::closeLostPort()
