@@ -8,19 +8,24 @@ sudo=""
 
 packages="cmake make g++ qtbase5-dev libqt5serialport5-dev fonts-dejavu-core"
 case " $* " in
-*" --qt6 "*) packages="$packages qt6-base-dev qt6-serialport-dev dpkg-dev" ;;
+*" --qt6 "*) packages="$packages qt6-base-dev qt6-serialport-dev dpkg-dev file" ;;
 esac
 case " $* " in
 *" --ci "*) packages="$packages qt6-base-dev qt6-serialport-dev mmdebstrap clang libclang-rt-14-dev clang-format clazy xvfb xauth openbox lintian appstream desktop-file-utils dpkg-dev at-spi2-core python3-pyatspi orca dbus x11-utils xdotool weston qt6-wayland" ;;
 esac
 
 # The Windows build fetches qtbase's source package, which needs a deb-src
-# entry beside Debian's deb one.
+# entry beside Debian's deb one: from the same archive the system already
+# uses for bookworm.
 case " $* " in
 *" --windows "*)
     packages="$packages g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 icoutils dpkg-dev xz-utils perl python3 nsis unzip libimage-exiftool-perl xvfb xauth xdotool imagemagick"
     if ! grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-        printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' |
+        archive=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null |
+            awk '/^$/ {u=""} /^URIs:/ {u=$2} /^Suites:/ && u != "" && / bookworm( |$)/ {print u; exit}')
+        [ -n "$archive" ] || archive=$(awk '$1 == "deb" && $3 == "bookworm" {print $2; exit}' /etc/apt/sources.list 2>/dev/null)
+        [ -n "$archive" ] || { echo "install-deps: no bookworm archive in the apt sources to take source packages from" >&2; exit 1; }
+        printf 'Types: deb-src\nURIs: %s\nSuites: bookworm\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' "$archive" |
             $sudo tee /etc/apt/sources.list.d/tavlino-deb-src.sources >/dev/null
         $sudo apt-get update -qq
     fi
