@@ -8,9 +8,12 @@
 
 #include <QCloseEvent>
 #include <QLineEdit>
+#include <QRegularExpressionValidator>
 #include <QSerialPortInfo>
 #include <QSettings>
 #include <QSocketNotifier>
+
+#include <algorithm>
 
 namespace {
 
@@ -67,6 +70,20 @@ QString portNameFor(const QString &typed)
     return name;
 }
 
+// The rate in the Baud box, listed or typed, or 0 when what is there is no
+// rate at all: nothing, 0, a sign, letters, or more than an int holds (the
+// box lets only digits be typed). Qt would open such a port at the rate it
+// had before.
+qint32 rateFor(const QString &text)
+{
+    const QString digits = text.trimmed();
+    const bool onlyDigits =
+        std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    bool isNumber = false;
+    const qint32 rate = digits.toInt(&isNumber, 10);
+    return onlyDigits && isNumber && rate > 0 ? rate : 0;
+}
+
 } // namespace
 
 Tavlino::Tavlino(QWidget *parent) : QMainWindow(parent), ui(new Ui_Tavlino)
@@ -78,6 +95,14 @@ Tavlino::Tavlino(QWidget *parent) : QMainWindow(parent), ui(new Ui_Tavlino)
     // Type a port's path and press Return: the same as pressing Open, which
     // does nothing while it is disabled.
     connect(ui->input_com->lineEdit(), &QLineEdit::returnPressed, ui->btn_Open,
+            &QAbstractButton::click);
+    // Any other rate can be typed, as a port can: 74880 for an ESP8266's
+    // boot ROM. Digits only, and without completion, which would turn a
+    // typed 250 into the listed 250000.
+    ui->input_baud->lineEdit()->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[0-9]{0,10}")), ui->input_baud));
+    ui->input_baud->setCompleter(nullptr);
+    connect(ui->input_baud->lineEdit(), &QLineEdit::returnPressed, ui->btn_Open,
             &QAbstractButton::click);
     settings = new QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvek"),
                              QStringLiteral("Tavlino"));
@@ -104,13 +129,23 @@ void Tavlino::listSerialPorts()
 
 void Tavlino::on_btn_Open_clicked()
 {
+    const qint32 rate = rateFor(ui->input_baud->currentText());
+    if (rate == 0)
+        return;
     // A listed name or anything typed: ttyUSB1, /dev/pts/7, a by-id link.
-    serial->setPortName(portNameFor(ui->input_com->currentText()));
-    serial->setBaudRate(ui->input_baud->currentText().toInt(nullptr, 10));
+    openPort(portNameFor(ui->input_com->currentText()), rate);
+}
+
+bool Tavlino::openPort(const QString &name, qint32 rate)
+{
+    serial->setPortName(name);
+    // Qt reaches rates without a termios constant (250000, 74880) through
+    // Linux's arbitrary-rate interface (termios2, BOTHER) by itself.
+    serial->setBaudRate(rate);
     // Reads are never held at the start of a session.
     serial->setReadBufferSize(0);
     if (!serial->open(QIODevice::ReadWrite))
-        return;
+        return false;
     // Qt 6.8 drops whatever the driver held before the port was opened (a
     // pty's earlier output, input left over from another program), Qt 5.15
     // and 6.4 pass it on: drop it on every Qt, so that Open always starts
@@ -122,6 +157,17 @@ void Tavlino::on_btn_Open_clicked()
     ui->btn_send->setEnabled(true);
     connect(serial, SIGNAL(readyRead()), this, SLOT(dataReadyToRead()), Qt::UniqueConnection);
     ui->btn_Open->setEnabled(false);
+    openedName = name;
+    openedDevice = identityOf(name);
+    openedRate = rate;
+    // Whichever port opened, a lost one is no longer waited for. The watch
+    // may be the one asking for this open.
+    if (returnWatch) {
+        returnWatch->disconnect(this);
+        returnWatch->deleteLater();
+        returnWatch = nullptr;
+    }
+    return true;
 }
 
 // How a received byte travels: the port's readyRead → dataReadyToRead reads
@@ -257,6 +303,26 @@ void Tavlino::closeLostPort()
     serial->clearError();
     ui->btn_send->setEnabled(false);
     ui->btn_Open->setEnabled(true);
+    waitForReturn();
+}
+
+// A board with native USB leaves the system whenever it resets or is
+// flashed, and prints why it reset as soon as it is back: it is reopened at
+// once, so the pane shows its boot log from the first line.
+void Tavlino::waitForReturn()
+{
+    if (!canWaitFor(openedName))
+        return;
+    returnWatch = new ReturnWatch(openedName, openedDevice, this);
+    connect(returnWatch, &ReturnWatch::mayBeBack, this, &Tavlino::reopenReturnedDevice);
+}
+
+// A node that udev has not yet given its permissions will not open; the
+// watch hears when it does.
+void Tavlino::reopenReturnedDevice()
+{
+    if (!serial->isOpen() && returnWatch)
+        openPort(returnWatch->portName(), openedRate);
 }
 
 namespace {

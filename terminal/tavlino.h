@@ -2,6 +2,7 @@
 #define TAVLINO_H
 
 #include "receivedecoder.h"
+#include "returnwatch.h"
 
 #include <QMainWindow>
 #include <QSerialPort>
@@ -10,6 +11,7 @@
 class About;
 class HangUpWatch;
 class PacedDisplay;
+class ReturnWatch;
 class QCloseEvent;
 class QSettings;
 class Ui_Tavlino;
@@ -32,7 +34,8 @@ protected:
     //   must match the form's object names and signals exactly;
     // - input_return_Pressed (input's returnPressed) and
     //   serial_error_Occurred (the port's errorOccurred) in the constructor,
-    //   where Return in the Com box is also tied to btn_Open's click;
+    //   where Return in the Com and Baud boxes is also tied to btn_Open's
+    //   click;
     // - dataReadyToRead (the port's readyRead) on a successful Open;
     // - input_key_Pressed (input's textEdited) only while Continu is checked.
 private Q_SLOTS:
@@ -50,7 +53,10 @@ private:
     void loadSettings();
     void saveSettings();
     void listSerialPorts();
+    bool openPort(const QString &name, qint32 rate);
     void closeLostPort();
+    void waitForReturn();
+    void reopenReturnedDevice();
     void holdReads();
     void takeHeldBytes();
 
@@ -62,6 +68,12 @@ private:
     ReceiveDecoder decoder;
     PacedDisplay *display = nullptr;
     HangUpWatch *hangUpWatch = nullptr;
+    // The device behind the open port, and while a lost one is waited for,
+    // the watch for its return.
+    QString openedName;
+    DeviceIdentity openedDevice;
+    qint32 openedRate = 0;
+    ReturnWatch *returnWatch = nullptr;
     bool takingHeldBytes = false;
 };
 

@@ -10,6 +10,11 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
+#ifdef Q_OS_LINUX
+// The kernel's termios2, which glibc's <termios.h> would clash with.
+#include <asm/termbits.h>
+#include <sys/ioctl.h>
+#endif
 
 bool PtyDevice::isValid() const
 {
@@ -60,6 +65,16 @@ QByteArray PtyDevice::received()
     }
     return got;
 }
+
+#ifdef Q_OS_LINUX
+int ttyRate(qintptr handle)
+{
+    termios2 settings{};
+    if (::ioctl(int(handle), TCGETS2, &settings) != 0 || settings.c_ispeed != settings.c_ospeed)
+        return -1;
+    return int(settings.c_ospeed);
+}
+#endif
 
 void PtyDevice::hangUp()
 {

@@ -47,6 +47,12 @@ private:
     QByteArray got;
 };
 
+#ifdef Q_OS_LINUX
+// The rate the kernel holds for a tty, both ways alike, read with TCGETS2
+// (-1 if it cannot be read or the two directions differ).
+int ttyRate(qintptr handle);
+#endif
+
 #ifdef Q_OS_WIN
 // Wine's serial layer ignores the completion routine that Qt's Windows
 // backend hands to its wait for serial events, so Qt never hears of

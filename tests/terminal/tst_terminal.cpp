@@ -27,6 +27,8 @@
 #include <algorithm>
 #include <memory>
 
+Q_DECLARE_METATYPE(DeviceIdentity)
+
 class TerminalTest : public QObject
 {
     Q_OBJECT
@@ -145,8 +147,9 @@ private slots:
         QStringList rates;
         for (int i = 0; i < baud->count(); ++i)
             rates << baud->itemText(i);
-        QCOMPARE(rates, QStringList(
-                            {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"}));
+        QCOMPARE(rates, QStringList({"1200", "2400", "4800", "9600", "19200", "38400", "57600",
+                                     "115200", "230400", "250000", "460800", "500000", "576000",
+                                     "921600", "1000000", "1500000", "2000000", "3000000"}));
         auto *einde = widget<QComboBox>("input_einde");
         QCOMPARE(einde->count(), 3);
         QCOMPARE(einde->itemText(0), QString());
@@ -183,30 +186,43 @@ private slots:
 
     void openFailingChangesNothing_data()
     {
-        // %dir% is a fresh folder holding a folder and a regular file.
+        // %dir% is a fresh folder holding a folder and a regular file, %pty%
+        // the device; a rate is typed over the Baud box's 9600.
         QTest::addColumn<QString>("name");
-        QTest::newRow("no such device") << QStringLiteral("/dev/tavlino-no-such-port");
-        QTest::newRow("empty name") << QString();
-        QTest::newRow("only spaces") << QStringLiteral("   ");
-        QTest::newRow("a folder") << QStringLiteral("%dir%/folder");
-        QTest::newRow("a regular file") << QStringLiteral("%dir%/file");
-        QTest::newRow("not a tty") << QStringLiteral("/dev/null");
-        QTest::newRow("4000 characters") << QStringLiteral("%dir%/") + QString(4000, u'x');
-        QTest::newRow("non-ASCII name") << QStringLiteral("%dir%/ttyÜ€😀");
+        QTest::addColumn<QString>("rate");
+        QTest::newRow("no such device") << QStringLiteral("/dev/tavlino-no-such-port") << QString();
+        QTest::newRow("empty name") << QString() << QString();
+        QTest::newRow("only spaces") << QStringLiteral("   ") << QString();
+        QTest::newRow("a folder") << QStringLiteral("%dir%/folder") << QString();
+        QTest::newRow("a regular file") << QStringLiteral("%dir%/file") << QString();
+        QTest::newRow("not a tty") << QStringLiteral("/dev/null") << QString();
+        QTest::newRow("4000 characters")
+            << QStringLiteral("%dir%/") + QString(4000, u'x') << QString();
+        QTest::newRow("non-ASCII name") << QStringLiteral("%dir%/ttyÜ€😀") << QString();
+        // Never a port at some other rate.
+        for (const char *rate : {"", "fast", "0", "-9600", "+9600", "99999999999", "2147483648"})
+            QTest::addRow("rate '%s'", rate)
+                << QStringLiteral("%pty%") << QString::fromLatin1(rate);
 #ifdef Q_OS_WIN
-        QTest::newRow("a device that is no port") << QStringLiteral("NUL");
-        QTest::newRow("a COM port that is not there") << QStringLiteral("COM255");
+        QTest::newRow("a device that is no port") << QStringLiteral("NUL") << QString();
+        QTest::newRow("a COM port that is not there") << QStringLiteral("COM255") << QString();
 #endif
     }
     void openFailingChangesNothing()
     {
         QFETCH(QString, name);
+        QFETCH(QString, rate);
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
         QFile file(dir.filePath(QStringLiteral("file")));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("content") == 7);
         file.close();
-        name.replace(QLatin1String("%dir%"), dir.path());
+        name.replace(QLatin1String("%dir%"), dir.path())
+            .replace(QLatin1String("%pty%"), device->slavePath());
+        auto *baud = widget<QComboBox>("input_baud");
+        baud->setCurrentIndex(3);
+        if (name == device->slavePath())
+            baud->setEditText(rate);
         const auto onDisk = [&dir] {
             QStringList all;
             for (const QString &folder :
@@ -221,6 +237,7 @@ private slots:
         const int listed = com->count();
         com->setEditText(name);
         QTest::keyClick(com->lineEdit(), Qt::Key_Return);
+        QTest::keyClick(baud->lineEdit(), Qt::Key_Return);
         QTest::mouseClick(openButton(), Qt::LeftButton);
         QVERIFY(!port()->isOpen());
         QVERIFY(openButton()->isEnabled());
@@ -231,7 +248,8 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("content"));
 
-        // The person may pick another port and try again.
+        // The person may pick another port or rate and try again.
+        baud->setCurrentIndex(3);
         QVERIFY(openDevice());
     }
 
@@ -335,16 +353,47 @@ private slots:
         QCOMPARE(visited, order);
     }
 
+    void openSucceedingSwapsTheButtons_data()
+    {
+        // A rate from the list by its index, or typed (index -1) and opened
+        // with Return in the Baud box.
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("rate");
+        QTest::newRow("listed, a termios constant") << 7 << QString() << 115200;
+        QTest::newRow("listed, no termios constant") << 9 << QString() << 250000;
+        QTest::newRow("listed, a Rockchip console") << 15 << QString() << 1500000;
+        QTest::newRow("typed, an ESP8266 boot ROM") << -1 << QStringLiteral("74880") << 74880;
+    }
     void openSucceedingSwapsTheButtons()
     {
-        widget<QComboBox>("input_baud")->setCurrentIndex(7);
+        QFETCH(int, index);
+        QFETCH(QString, typed);
+        QFETCH(int, rate);
+        auto *baud = widget<QComboBox>("input_baud");
+        baud->setCurrentIndex(index < 0 ? 5 : index);
         // What the driver held before Open is dropped on every Qt, as Qt 6.8
         // does itself; what comes after is shown.
         device->send("said before Open\n");
-        QVERIFY(openDevice());
+        if (index < 0) {
+            chooseDevice(device->slavePath());
+            baud->lineEdit()->selectAll();
+            QTest::keyClicks(baud->lineEdit(), typed);
+            QTest::keyClick(baud->lineEdit(), Qt::Key_Return);
+            QVERIFY(port()->isOpen());
+            readySpy = std::make_unique<QSignalSpy>(port(), SIGNAL(readyRead()));
+            // Used for this Open; the list and its choice stay as they were.
+            QCOMPARE(baud->currentIndex(), 5);
+            QCOMPARE(baud->count(), 18);
+        } else {
+            QVERIFY(openDevice());
+        }
         QVERIFY(!openButton()->isEnabled());
         QVERIFY(sendButton()->isEnabled());
-        QCOMPARE(port()->baudRate(), 115200);
+        QCOMPARE(port()->baudRate(), rate);
+#ifdef Q_OS_LINUX
+        QCOMPARE(ttyRate(port()->handle()), rate);
+#endif
         // /dev/pts/N is pts/N to the port; COMn is COMn.
         QVERIFY(device->slavePath().endsWith(port()->portName()));
         QVERIFY(deliver("after"));
@@ -611,6 +660,104 @@ private slots:
         QTRY_COMPARE(device->received(), QByteArray("kept\n"));
         QVERIFY(deliver("after"));
         QTRY_COMPARE(shown(), said + QStringLiteral("after"));
+    }
+
+#ifndef Q_OS_WIN
+    void lostDeviceIsReopenedWhenItComesBack_data()
+    {
+        // How the device is named, and what happens while it is away.
+        QTest::addColumn<QString>("named");
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<bool>("reopened");
+        QTest::newRow("a link that comes back to a new pty")
+            << QStringLiteral("link") << QString() << true;
+        QTest::newRow("a bare pty number handed to another pty")
+            << QStringLiteral("pts") << QString() << false;
+        QTest::newRow("another port opened while waiting")
+            << QStringLiteral("link") << QStringLiteral("open another") << false;
+    }
+    void lostDeviceIsReopenedWhenItComesBack()
+    {
+        QFETCH(QString, named);
+        QFETCH(QString, meanwhile);
+        QFETCH(bool, reopened);
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("board"));
+        QVERIFY(QFile::link(device->slavePath(), link));
+        const QString name = named == QLatin1String("link") ? link : device->slavePath();
+        const QString lostPty = device->slavePath();
+        auto *baud = widget<QComboBox>("input_baud");
+        baud->setEditText(QStringLiteral("74880"));
+        chooseDevice(name);
+        QTest::mouseClick(openButton(), Qt::LeftButton);
+        QVERIFY(port()->isOpen());
+        baud->setCurrentIndex(0);
+        device->hangUp();
+        QTRY_VERIFY(openButton()->isEnabled());
+
+        std::unique_ptr<PtyDevice> other;
+        if (meanwhile == QLatin1String("open another")) {
+            other = std::make_unique<PtyDevice>();
+            chooseDevice(other->slavePath());
+            QTest::mouseClick(openButton(), Qt::LeftButton);
+            QVERIFY(port()->isOpen());
+        }
+        // The system hands the freed number to the next pty that asks.
+        device = std::make_unique<PtyDevice>();
+        if (named == QLatin1String("pts"))
+            QCOMPARE(device->slavePath(), lostPty);
+        QVERIFY(QFile::remove(link));
+        QVERIFY(QFile::link(device->slavePath(), link));
+
+        if (reopened) {
+            QTRY_VERIFY(port()->isOpen());
+            QVERIFY(!openButton()->isEnabled());
+            QVERIFY(sendButton()->isEnabled());
+#ifdef Q_OS_LINUX
+            QCOMPARE(ttyRate(port()->handle()), 74880);
+#endif
+            readySpy = std::make_unique<QSignalSpy>(port(), SIGNAL(readyRead()));
+            QVERIFY(deliver("rst:0x1 (POWERON_RESET),boot:0x13\n"));
+            QTRY_COMPARE(shown(), QStringLiteral("rst:0x1 (POWERON_RESET),boot:0x13\n"));
+        } else {
+            // Whatever the folder says from now on, nothing is opened by itself.
+            QTest::qWait(200);
+            QCOMPARE(port()->isOpen(), bool(other));
+            if (other)
+                QVERIFY(other->slavePath().endsWith(port()->portName()));
+            device->send("not for this window\n");
+            QTest::qWait(100);
+            QVERIFY(shown().isEmpty());
+        }
+    }
+#endif
+
+    void sameDeviceMeansTheSameUsbIdentity_data()
+    {
+        QTest::addColumn<DeviceIdentity>("opened");
+        QTest::addColumn<DeviceIdentity>("now");
+        QTest::addColumn<bool>("same");
+        const DeviceIdentity esp{true, 0x303a, 0x1001, QStringLiteral("7C:DF:A1:00:11:22")};
+        DeviceIdentity otherSerial = esp;
+        otherSerial.serialNumber = QStringLiteral("7C:DF:A1:00:33:44");
+        DeviceIdentity otherProduct = esp;
+        otherProduct.product = 0x0002;
+        const DeviceIdentity noSerial{true, 0x1a86, 0x7523, QString()};
+        QTest::newRow("the board again") << esp << esp << true;
+        QTest::newRow("another board of the same kind") << esp << otherSerial << false;
+        QTest::newRow("another product") << esp << otherProduct << false;
+        QTest::newRow("nothing USB there now") << esp << DeviceIdentity() << false;
+        QTest::newRow("an adapter without a serial number") << noSerial << noSerial << true;
+        QTest::newRow("a link to something not USB")
+            << DeviceIdentity() << DeviceIdentity() << true;
+        QTest::newRow("not USB before, USB now") << DeviceIdentity() << esp << true;
+    }
+    void sameDeviceMeansTheSameUsbIdentity()
+    {
+        QFETCH(DeviceIdentity, opened);
+        QFETCH(DeviceIdentity, now);
+        QFETCH(bool, same);
+        QCOMPARE(isSameDevice(opened, now), same);
     }
 
     void endlessLineContinuesOnANewLine()

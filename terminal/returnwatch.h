@@ -1,0 +1,68 @@
+#ifndef RETURNWATCH_H
+#define RETURNWATCH_H
+
+#include <QAbstractNativeEventFilter>
+#include <QObject>
+#include <QString>
+
+class QFileSystemWatcher;
+
+// What a USB device says it is. A board that resets or is flashed leaves
+// the system and comes back with the same three; another board may come
+// back under the same ttyACM0.
+struct DeviceIdentity {
+    bool usb = false;
+    quint16 vendor = 0;
+    quint16 product = 0;
+    QString serialNumber;
+};
+
+// The device behind a port name or path as the system describes it now
+// (not USB when it cannot tell, or when nothing is there).
+DeviceIdentity identityOf(const QString &portName);
+// Whether what came back under the name is the device that was opened: the
+// same USB vendor, product and serial number, or, for a device that is not
+// USB (a simulator's link, a built-in UART), whatever the name leads to.
+bool isSameDevice(const DeviceIdentity &opened, const DeviceIdentity &now);
+// Whether a lost port is worth waiting for. The system hands a bare
+// pseudo-terminal's number (/dev/pts/7) to whichever program asks next, so
+// what appears under it later is never the device that went; a link to one
+// is the person's own name for their device, and is waited for.
+bool canWaitFor(const QString &portName);
+
+// Waits, without polling, for a lost device to come back under its name:
+// on Unix a watch on the folder its name lives in (inotify on Linux), which
+// also hears udev give a new node its permissions; on Windows the
+// system's port-arrival broadcast. Each time the name may be back,
+// mayBeBack() is emitted if the device there is the one that went; the
+// window then tries to open it, and if that fails (the node has no
+// permissions yet), the next change tries again.
+class ReturnWatch : public QObject, public QAbstractNativeEventFilter
+{
+    Q_OBJECT
+
+public:
+    ReturnWatch(const QString &portName, const DeviceIdentity &identity, QObject *parent = nullptr);
+    ~ReturnWatch() override;
+
+    QString portName() const { return name; }
+
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
+#else
+    bool nativeEventFilter(const QByteArray &eventType, void *message, long *result) override;
+#endif
+
+Q_SIGNALS:
+    void mayBeBack();
+
+private:
+    void watchNearestFolder();
+    void look();
+
+    QString name;
+    DeviceIdentity identity;
+    QFileSystemWatcher *folders = nullptr;
+};
+
+#endif // RETURNWATCH_H
