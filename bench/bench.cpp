@@ -19,6 +19,7 @@
 #include "application.h"
 #include "benchsupport.h"
 #include "receivedecoder.h"
+#include "reopen.h"
 #include "steady.h"
 #include "workloads.h"
 
@@ -538,6 +539,10 @@ int main(int argc, char *argv[])
     if (args.contains(QStringLiteral("--steady"))) {
         printHeader();
         return runSteadyTable(option("--seconds", 20), option("--runs", 3));
+    }
+    if (args.contains(QStringLiteral("--reopen"))) {
+        printHeader();
+        return runReopen(option("--seconds", 60), option("--returns", 10));
     }
     if (args.contains(QStringLiteral("--smoke")))
         return runTable({1000, 70000}, true, false);

@@ -47,10 +47,12 @@ private:
     QByteArray got;
 };
 
-#ifdef Q_OS_LINUX
-// The rate the kernel holds for a tty, both ways alike, read with TCGETS2
-// (-1 if it cannot be read or the two directions differ).
+#if defined(Q_OS_LINUX) || defined(Q_OS_WIN)
+// The rate the system holds for an open port: on Linux the kernel's, both
+// ways alike, read with TCGETS2; on Windows the port's DCB. -1 if it cannot
+// be read or the two directions differ.
 int ttyRate(qintptr handle);
+#define TAVLINO_CAN_READ_RATE
 #endif
 
 #ifdef Q_OS_WIN

@@ -238,3 +238,12 @@ void bridgeWineSerialCompletions()
                       &original))
         realCancelIoEx = reinterpret_cast<CancelIoFunction>(original);
 }
+
+int ttyRate(qintptr handle)
+{
+    DCB settings{};
+    settings.DCBlength = sizeof settings;
+    if (!GetCommState(reinterpret_cast<HANDLE>(handle), &settings))
+        return -1;
+    return int(settings.BaudRate);
+}
