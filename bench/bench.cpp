@@ -260,7 +260,7 @@ QList<double> measureLatency()
 double measureFloor(const Workload &workload, qint64 bytes)
 {
     ReceiveDecoder decoder;
-    const QString text = decoder.decode(makeData(workload, bytes));
+    const QString text = decoder.decode(makeData(workload, bytes)).text;
     QPlainTextEdit edit;
     edit.resize(520, 180);
     edit.setReadOnly(true);

@@ -59,7 +59,7 @@ bool readAll(int fd, char *into, size_t size)
 bool tellExpected(int fd, const QByteArray &data)
 {
     ReceiveDecoder decoder;
-    const QString expected = asShown(decoder.decode(data));
+    const QString expected = asShown(decoder.decode(data).text);
     const qint64 chars = expected.size();
     const QByteArray hash = hashOf(expected);
     return ::write(fd, &chars, sizeof chars) == sizeof chars &&

@@ -1,6 +1,7 @@
 // libFuzzer target for the receive path: arbitrary bytes, cut into
 // deliveries at arbitrary points, must never crash and must read exactly as
-// the same bytes do in one delivery, long-line breaks and paragraphs included.
+// the same bytes do in one delivery, control sequences, the styles they set,
+// long-line breaks and paragraphs included.
 //
 // Input layout: byte 0 picks the longest line (1 to 64, so the breaks are
 // exercised) and the longest paragraph (1 to 64), byte 1 the number of cuts
@@ -20,20 +21,46 @@
 
 namespace {
 
-QString showInPieces(const QByteArray &stream, const QList<int> &cuts, int longestLine,
-                     int longestParagraph)
+// The pane's text, and its style character by character (as a short
+// string per character, the same for the same style).
+struct Shown {
+    QString pane;
+    QList<QByteArray> styles;
+    bool operator==(const Shown &other) const
+    {
+        return pane == other.pane && styles == other.styles;
+    }
+};
+
+QByteArray describe(const TextStyle &style)
+{
+    return QByteArray::number(style.attributes) + ' ' + QByteArray::number(style.foreground.kind) +
+           ':' + QByteArray::number(style.foreground.value) + ' ' +
+           QByteArray::number(style.background.kind) + ':' +
+           QByteArray::number(style.background.value);
+}
+
+Shown showInPieces(const QByteArray &stream, const QList<int> &cuts, int longestLine,
+                   int longestParagraph)
 {
     ReceiveDecoder decoder;
-    QString pane;
+    Shown shown;
     PaneEnd end;
+    TextStyle style;
     int from = 0;
     for (int i = 0; i <= cuts.size(); ++i) {
         const int to = i < cuts.size() ? cuts.at(i) : int(stream.size());
-        pane += layOutLines(decoder.decode(stream.mid(from, to - from)), end, longestLine,
-                            longestParagraph);
+        const StyledText text = decoder.decode(stream.mid(from, to - from));
+        int change = 0;
+        for (int at = 0; at < text.text.size(); ++at) {
+            while (change < text.changes.size() && text.changes.at(change).at <= at)
+                style = text.changes.at(change++).style;
+            shown.styles << describe(style);
+        }
+        shown.pane += layOutLines(text.text, end, longestLine, longestParagraph);
         from = to;
     }
-    return pane;
+    return shown;
 }
 
 } // namespace
@@ -52,9 +79,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         cuts << (stream.isEmpty() ? 0 : data[2 + i] % (stream.size() + 1));
     std::sort(cuts.begin(), cuts.end());
 
-    const QString whole = showInPieces(stream, {}, longestLine, longestParagraph);
-    if (showInPieces(stream, cuts, longestLine, longestParagraph) != whole)
+    const Shown all = showInPieces(stream, {}, longestLine, longestParagraph);
+    if (!(showInPieces(stream, cuts, longestLine, longestParagraph) == all))
         std::abort();
+    // Nothing of a control sequence reaches the pane.
+    const QString &whole = all.pane;
+    for (const QChar c : whole) {
+        if (c.unicode() == 0x1B || c == u'\r' || (c.unicode() < 0x20 && c != u'\n' && c != u'\t'))
+            std::abort();
+    }
     // The pane never holds a line or a paragraph longer than the limits
     // allow, and never splits a character outside the BMP.
     int line = 0;

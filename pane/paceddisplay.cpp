@@ -5,6 +5,7 @@
 #include "panescrollbar.h"
 
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTimer>
 
@@ -50,10 +51,32 @@ PacedDisplay::PacedDisplay(QPlainTextEdit *pane, QObject *parent) : QObject(pare
     pane->setWordWrapMode(QTextOption::WrapAnywhere);
 }
 
-void PacedDisplay::append(const QString &text)
+void PacedDisplay::append(const StyledText &text)
 {
-    received += text;
+    for (const StyleChange &change : text.changes)
+        styles.append({int(received.size()) + change.at, change.style});
+    received += text.text;
     scheduleShow();
+}
+
+void PacedDisplay::appendLine(const QString &line)
+{
+    showAll();
+    QScrollBar *bar = pane->verticalScrollBar();
+    const bool atBottom = bar->value() >= bar->maximum();
+    QTextCursor end(pane->document());
+    end.movePosition(QTextCursor::End);
+    end.beginEditBlock();
+    // Explicit formats: the new paragraph would otherwise take the colours
+    // of the device's last character.
+    if (pane->document()->isEmpty())
+        end.setCharFormat(QTextCharFormat());
+    else
+        end.insertBlock(QTextBlockFormat(), QTextCharFormat());
+    end.insertText(line, QTextCharFormat());
+    end.endEditBlock();
+    if (atBottom)
+        bar->setValue(bar->maximum());
 }
 
 void PacedDisplay::scheduleShow()
@@ -110,6 +133,12 @@ void PacedDisplay::showAll()
 
 void PacedDisplay::clear()
 {
+    // The device's colour goes on after a Clear, as it does after the text
+    // that is dropped.
+    if (!styles.isEmpty())
+        shownStyle = styles.last().style;
+    styles.clear();
+    nextStyle = 0;
     received.clear();
     shownUpTo = 0;
     pane->clear();
@@ -136,8 +165,7 @@ void PacedDisplay::showNextPiece()
     QTextCursor cursor = pane->textCursor();
     cursor.beginEditBlock();
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(layOutLines(QStringView(received).mid(shownUpTo, length), end, longestLine,
-                                  longestParagraph));
+    insertStyled(cursor, QStringView(received).mid(shownUpTo, length), end);
     layout->holdRepaints(true);
     scrollBar->hold(true);
     cursor.endEditBlock();
@@ -151,9 +179,33 @@ void PacedDisplay::showNextPiece()
     if (shownUpTo == received.size()) {
         received.clear();
         shownUpTo = 0;
+        styles.clear();
+        nextStyle = 0;
     } else if (shownUpTo > received.size() / 2) {
         received.remove(0, shownUpTo);
+        styles.remove(0, nextStyle);
+        nextStyle = 0;
+        for (StyleChange &change : styles)
+            change.at -= shownUpTo;
         shownUpTo = 0;
+    }
+}
+
+// One insert for each run of one style; plain text, and a device that sends
+// no colours, is one insert in the pane's own format.
+void PacedDisplay::insertStyled(QTextCursor &cursor, QStringView text, PaneEnd &end)
+{
+    const int from = shownUpTo;
+    const int to = from + int(text.size());
+    int at = from;
+    while (at < to) {
+        while (nextStyle < styles.size() && styles.at(nextStyle).at <= at)
+            shownStyle = styles.at(nextStyle++).style;
+        const int runEnd = nextStyle < styles.size() ? qMin(to, styles.at(nextStyle).at) : to;
+        cursor.insertText(
+            layOutLines(text.mid(at - from, runEnd - at), end, longestLine, longestParagraph),
+            formats.formatFor(shownStyle, pane->palette()));
+        at = runEnd;
     }
 }
 

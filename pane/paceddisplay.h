@@ -1,13 +1,16 @@
 #ifndef PACEDDISPLAY_H
 #define PACEDDISPLAY_H
 
+#include "panecolours.h"
 #include "panelines.h"
+#include "textstyle.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
 class PaneLayout;
+class QTextCursor;
 class PaneScrollBar;
 class QPlainTextEdit;
 
@@ -46,8 +49,13 @@ public:
     // The pane is not owned; it must outlive this object.
     explicit PacedDisplay(QPlainTextEdit *pane, QObject *parent = nullptr);
 
-    // Queues text for the end of the pane.
-    void append(const QString &text);
+    // Queues received text for the end of the pane, in the styles a device
+    // gave it.
+    void append(const StyledText &text);
+    void append(const QString &text) { append(StyledText{text, {}}); }
+    // Adds a line of the program's own as a paragraph of its own, in the
+    // pane's own colours, below everything queued.
+    void appendLine(const QString &line);
     // Puts everything queued into the pane now, for example before the
     // program adds a line of its own below it.
     void showAll();
@@ -69,6 +77,7 @@ private:
     void showDue();
     bool hasUnshownText() const;
     void showNextPiece();
+    void insertStyled(QTextCursor &cursor, QStringView text, PaneEnd &end);
     PaneEnd paneEnd() const;
     void repaintFrom(int position);
 
@@ -78,6 +87,12 @@ private:
     // What lies before shownUpTo is in the pane already.
     QString received;
     int shownUpTo = 0;
+    // Where the style changes in what is queued, by position in `received`,
+    // and the style of the text at shownUpTo.
+    QVector<StyleChange> styles;
+    int nextStyle = 0;
+    TextStyle shownStyle;
+    PaneFormats formats;
     bool showScheduled = false;
     bool showIsPaced = false;
     int lastUpdateLength = 0;

@@ -42,24 +42,23 @@ int unfinishedTailLength(const QByteArray &bytes)
 void ReceiveDecoder::reset()
 {
     partial.clear();
-    afterCarriageReturn = false;
+    sequences.reset();
 }
 
 // Qt's stateful UTF-8 decoder turns a broken sequence into a different
 // number of U+FFFD depending on where the reads were cut. Holding back an
 // unfinished last character and decoding only whole characters keeps the
 // result the same however the bytes arrive.
-QString ReceiveDecoder::decode(const QByteArray &bytes)
+StyledText ReceiveDecoder::decode(const QByteArray &bytes)
 {
     QByteArray whole = partial + bytes;
     const int tail = unfinishedTailLength(whole);
     partial = whole.right(tail);
     whole.chop(tail);
-    // The explicit size keeps zero bytes in the text; they are removed after
-    // decoding so that one inside a multi-byte sequence still breaks it.
-    QString text = toUtf16(whole);
-    text.remove(QChar(u'\0'));
-    return foldLineBreaks(text);
+    // The explicit size keeps zero bytes in the text; they are dropped as
+    // the control characters they are after decoding, so that one inside a
+    // multi-byte sequence still breaks it.
+    return sequences.interpret(toUtf16(whole));
 }
 
 // QString::fromUtf8 swallows a byte-order mark at the start of its input, and
@@ -79,25 +78,4 @@ QString ReceiveDecoder::toUtf16(const QByteArray &bytes)
     // Appending to the empty string takes the decoded text over without a copy.
     text.append(QString::fromUtf8(bytes.constData() + start, int(bytes.size()) - start));
     return text;
-}
-
-QString ReceiveDecoder::foldLineBreaks(const QString &text)
-{
-    // Most devices end lines with LF alone: then there is nothing to fold.
-    if (!text.contains(u'\r') && !(afterCarriageReturn && text.startsWith(u'\n'))) {
-        if (!text.isEmpty())
-            afterCarriageReturn = false;
-        return text;
-    }
-    QString folded;
-    folded.reserve(text.size());
-    for (const QChar c : text) {
-        if (c == u'\n' && afterCarriageReturn) {
-            afterCarriageReturn = false;
-            continue;
-        }
-        afterCarriageReturn = c == u'\r';
-        folded.append(afterCarriageReturn ? QChar(u'\n') : c);
-    }
-    return folded;
 }

@@ -235,10 +235,9 @@ void Tavlino::on_btn_send_clicked()
     if (serial->write(bytes) != bytes.size())
         return;
     if (ui->input_echo->checkState() != Qt::Unchecked) {
-        // Whatever the device sent before this line belongs above its echo.
-        display->showAll();
-        ui->output->appendPlainText(QStringLiteral("( ") + line + ui->input_einde->currentText() +
-                                    QStringLiteral(" )"));
+        // Below whatever the device sent before it, in the pane's own colours.
+        display->appendLine(QStringLiteral("( ") + line + ui->input_einde->currentText() +
+                            QStringLiteral(" )"));
     }
     ui->input->addToHistory();
 }

@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include "paceddisplay.h"
+#include "panecolours.h"
 #include "panelines.h"
 
 #include <QApplication>
@@ -98,6 +99,85 @@ private Q_SLOTS:
             keeping += block.layout()->cacheEnabled();
         QVERIFY(pane.document()->lastBlock().layout()->cacheEnabled());
         QVERIFY(keeping <= 8);
+    }
+
+    // Every colour a device can ask for, on its own and as a background, is
+    // drawn readable (WCAG AA) on light and dark desktops; the pane's own
+    // lines stay in the pane's own colours, and the device's colour goes
+    // on after them.
+    void deviceColoursAreReadable_data()
+    {
+        QTest::addColumn<QColor>("base");
+        QTest::addColumn<QColor>("text");
+        // On mid-grey, no yellow is readable: it turns nearly black.
+        QTest::addColumn<bool>("yellowStaysYellow");
+        QTest::newRow("light desktop") << QColor(Qt::white) << QColor(Qt::black) << true;
+        QTest::newRow("dark desktop") << QColor(0x1e1e1e) << QColor(0xd4d4d4) << true;
+        QTest::newRow("mid-grey desktop") << QColor(0x777777) << QColor(Qt::white) << false;
+    }
+    void deviceColoursAreReadable()
+    {
+        QFETCH(QColor, base);
+        QFETCH(QColor, text);
+        QFETCH(bool, yellowStaysYellow);
+        QPalette palette = pane.palette();
+        palette.setColor(QPalette::Base, base);
+        palette.setColor(QPalette::Text, text);
+        pane.setPalette(palette);
+        QList<TextStyle> styles;
+        for (int index = 0; index < 256; ++index) {
+            TextStyle foreground;
+            foreground.foreground = TextColour::indexed(index);
+            TextStyle background;
+            background.background = TextColour::indexed(index);
+            styles << foreground << background;
+        }
+        TextStyle faint;
+        faint.attributes = TextStyle::Faint | TextStyle::Bold;
+        faint.foreground = TextColour::indexed(2);
+        TextStyle reversed;
+        reversed.attributes = TextStyle::Reverse;
+        reversed.foreground = TextColour::rgb(200, 200, 0);
+        styles << faint << reversed;
+        StyledText received;
+        for (int i = 0; i < styles.size(); ++i) {
+            received.changes.append({int(received.text.size()), styles.at(i)});
+            received.text += u'x';
+        }
+        PacedDisplay display(&pane);
+        display.append(received);
+        display.appendLine(QStringLiteral("( own )"));
+        display.append(QStringLiteral("more"));
+        display.showAll();
+
+        const auto formatAt = [this](int position) {
+            QTextCursor at(pane.document());
+            at.setPosition(position + 1);
+            return at.charFormat();
+        };
+        for (int i = 0; i < styles.size(); ++i) {
+            const QTextCharFormat format = formatAt(i);
+            const QColor drawn = format.hasProperty(QTextFormat::ForegroundBrush)
+                                     ? format.foreground().color()
+                                     : text;
+            const QColor behind = format.hasProperty(QTextFormat::BackgroundBrush)
+                                      ? format.background().color()
+                                      : base;
+            QVERIFY2(
+                PaneColours::contrast(drawn, behind) >= 4.5,
+                qPrintable(
+                    QStringLiteral("style %1: %2 on %3").arg(i).arg(drawn.name(), behind.name())));
+        }
+        // Yellow is still yellow, only darker or lighter; bold is bold.
+        const QColor yellow = formatAt(2 * 3).foreground().color();
+        if (yellowStaysYellow)
+            QVERIFY(qMin(yellow.red(), yellow.green()) > yellow.blue() + 60);
+        QCOMPARE(formatAt(2 * 256).fontWeight(), int(QFont::Bold));
+        // The pane's own line, then the device's text in its last colour.
+        const int own = int(styles.size()) + 1;
+        QCOMPARE(pane.toPlainText().mid(own), QStringLiteral("( own )more"));
+        QVERIFY(!formatAt(own).hasProperty(QTextFormat::ForegroundBrush));
+        QCOMPARE(formatAt(own + 7).foreground(), formatAt(own - 2).foreground());
     }
 
     void clearDropsWhatIsStillQueued()

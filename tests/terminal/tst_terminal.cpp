@@ -860,13 +860,16 @@ private slots:
 
     void sameBytesCutDifferentlyShowTheSameText()
     {
-        static const char bytes[] = "caf\xc3\xa9\r\nna\xc3\xafve\r\r\nbad\xe2\x82 \0end\r";
+        // CR CR LF is one line end, as on a terminal; a colour cut in two
+        // reads is still a colour.
+        static const char bytes[] =
+            "caf\xc3\xa9\r\nna\xc3\xafve\r\r\nbad\xe2\x82 \0\x1b[32mend\x1b[0m\r";
         const QByteArray stream(bytes, sizeof bytes - 1);
         QVERIFY(openDevice());
         QVERIFY(deliver(stream));
         QTRY_VERIFY(shown().endsWith(QLatin1String("end\n")));
         const QString whole = shown();
-        QVERIFY2(QRegularExpression(QStringLiteral("^café\nnaïve\n\nbad\uFFFD+ end\n$"))
+        QVERIFY2(QRegularExpression(QStringLiteral("^café\nnaïve\nbad\uFFFD+ end\n$"))
                      .match(whole)
                      .hasMatch(),
                  qPrintable(whole));
