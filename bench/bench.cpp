@@ -384,7 +384,7 @@ int runTable(const QList<qint64> &sizes, bool smoke, bool withLong)
             }
             // Hex has no place at all to wrap: the bare widget takes minutes
             // even for 1 MiB of it.
-            if (!smoke && !w.hex && !w.clearedFirst &&
+            if (!smoke && !w.hex && !w.clearedFirst && w.log == Workload::NoLog &&
                 bytes <= (w.lineEnd ? largestFloor : largestUnbrokenFloor))
                 row.floor =
                     runChild(args + QStringList{QStringLiteral("--floor")}).value(0).toDouble();
@@ -461,12 +461,35 @@ int runTable(const QList<qint64> &sizes, bool smoke, bool withLong)
     qint64 worstStall = 0;
     double worstCpu = 0;
     double worstBytes = 0;
+    double worstColouredBytes = 0;
     for (const Row &r : rows) {
         worstStall = qMax(worstStall, r.stall);
+        const double bytesPerChar = r.kib * 1024.0 / qMax<qint64>(1, r.chars);
+        // Coloured text has targets of its own, against the same text
+        // without colours.
+        if (r.workload == "espcolour") {
+            if (r.bytes >= big)
+                worstColouredBytes = qMax(worstColouredBytes, bytesPerChar);
+            continue;
+        }
         worstCpu = qMax(worstCpu, r.cpu / (r.bytes / 1048576.0));
         if (r.bytes >= big)
-            worstBytes = qMax(worstBytes, r.kib * 1024.0 / qMax<qint64>(1, r.chars));
+            worstBytes = qMax(worstBytes, bytesPerChar);
     }
+    for (qint64 b : sizes) {
+        const Row *coloured = find("espcolour", b);
+        const Row *plain = find("esp", b);
+        if (b >= mid && coloured && plain)
+            check(coloured->cpu <= 1.5 * plain->cpu,
+                  QStringLiteral("coloured log, %1 MiB: CPU %2 s <= 1.5 x uncoloured %3 s")
+                      .arg(b / 1048576)
+                      .arg(coloured->cpu, 0, 'f', 2)
+                      .arg(plain->cpu, 0, 'f', 2));
+    }
+    if (worstColouredBytes > 0)
+        check(worstColouredBytes <= 4,
+              QStringLiteral("coloured log, memory %1 bytes/char <= 4 from 64 MiB up")
+                  .arg(worstColouredBytes, 0, 'f', 2));
     check(worstStall <= 33, QStringLiteral("longest stall %1 ms <= 33 ms").arg(worstStall));
     check(worstCpu <= 0.051,
           QStringLiteral("CPU %1 s/MiB <= 0.051 s/MiB").arg(worstCpu, 0, 'f', 3));
@@ -531,7 +554,8 @@ int main(int argc, char *argv[])
     if (steadyAt > 0 && steadyAt + 5 < args.size())
         return runSteadyCase(args.at(steadyAt + 1).toInt(), args.at(steadyAt + 2).toInt(),
                              args.at(steadyAt + 3).toInt(), args.at(steadyAt + 4).toInt(),
-                             args.at(steadyAt + 5).toInt());
+                             args.at(steadyAt + 5).toInt(),
+                             args.value(steadyAt + 6, QStringLiteral("lines")).toLatin1());
     const auto option = [&args](const char *name, int otherwise) {
         const int at = int(args.indexOf(QLatin1String(name)));
         return at > 0 && at + 1 < args.size() ? args.at(at + 1).toInt() : otherwise;

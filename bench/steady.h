@@ -7,7 +7,8 @@
 // writes, as a USB-serial adapter delivers them, at a line rate's pace.
 
 // One measurement, in this process: prints what the table reads.
-int runSteadyCase(int bytesPerSecond, int seconds, int width, int height, int quietSeconds);
+int runSteadyCase(int bytesPerSecond, int seconds, int width, int height, int quietSeconds,
+                  const QByteArray &workload);
 // The table: both rates, the large and the default window, `runs` each.
 int runSteadyTable(int seconds, int runs);
 

@@ -2,13 +2,15 @@
 
 #include "paceddisplay.h"
 
-const Workload workloads[6] = {
-    {"lines", "80-character lines", '\n', 4096, false, false},
-    {"nobreak", "no line breaks", 0, 4096, false, false},
-    {"hex", "hex, no spaces or line breaks", 0, 4096, true, false},
-    {"cr", "lines ended by CR", '\r', 4096, false, false},
-    {"usb64", "80-char lines in 64-byte pieces", '\n', 64, false, false},
-    {"cleared", "lines after Clear of half as much", '\n', 4096, false, true},
+const Workload workloads[8] = {
+    {"lines", "80-character lines", '\n', 4096, false, false, Workload::NoLog},
+    {"nobreak", "no line breaks", 0, 4096, false, false, Workload::NoLog},
+    {"hex", "hex, no spaces or line breaks", 0, 4096, true, false, Workload::NoLog},
+    {"cr", "lines ended by CR", '\r', 4096, false, false, Workload::NoLog},
+    {"usb64", "80-char lines in 64-byte pieces", '\n', 64, false, false, Workload::NoLog},
+    {"cleared", "lines after Clear of half as much", '\n', 4096, false, true, Workload::NoLog},
+    {"esp", "ESP-IDF log lines", '\n', 4096, false, false, Workload::PlainLog},
+    {"espcolour", "ESP-IDF log lines, coloured", '\n', 4096, false, false, Workload::ColouredLog},
 };
 
 const Workload *findWorkload(const QByteArray &name)
@@ -35,6 +37,28 @@ QByteArray makeData(const Workload &workload, qint64 bytes)
         return data;
     }
     int line = 0;
+    if (workload.log != Workload::NoLog) {
+        static const char levels[] = "IIIIWE";
+        static const char *const colours[] = {"32", "32", "32", "32", "33", "31"};
+        static const char *const tags[] = {"cpu_start", "heap_init", "wifi",
+                                           "esp_netif", "spi_flash", "app_main"};
+        while (data.size() < bytes) {
+            const int kind = line % 6;
+            QByteArray text;
+            if (workload.log == Workload::ColouredLog)
+                text += QByteArray("\x1b[0;") + colours[kind] + 'm';
+            text += levels[kind] + QByteArray(" (") + QByteArray::number(line * 7) + ") " +
+                    tags[(line / 6) % 6] + ": ";
+            ++line;
+            while (text.size() < 72)
+                text.append(char('a' + (text.size() + line) % 26));
+            if (workload.log == Workload::ColouredLog)
+                text += "\x1b[0m";
+            data.append(text).append('\n');
+        }
+        data.truncate(int(bytes));
+        return data;
+    }
     while (data.size() < bytes) {
         QByteArray text = QByteArray::number(line++).rightJustified(8, '0') + ' ';
         while (text.size() < 80)

@@ -14,9 +14,12 @@ struct Workload {
     // Receives half as much first and is cleared before the measured part,
     // so the measured part grows on a heap that once held a large document.
     bool clearedFirst;
+    // ESP-IDF-style log lines, and whether each is coloured by its level and
+    // reset at its end, as ESP-IDF before 5.4 prints them.
+    enum Log { NoLog, PlainLog, ColouredLog } log;
 };
 
-extern const Workload workloads[6];
+extern const Workload workloads[8];
 
 const Workload *findWorkload(const QByteArray &name);
 

@@ -1,7 +1,5 @@
 #include "controlsequences.h"
 
-#include <QVarLengthArray>
-
 #include <algorithm>
 
 namespace {
@@ -34,26 +32,38 @@ bool isIntermediate(char16_t c)
     return c >= 0x20 && c <= 0x2F;
 }
 
-// One parameter of an SGR sequence with its sub-parameters (38:2::255:0:0).
-using Parameter = QVarLengthArray<int, 6>;
-using Parameters = QVarLengthArray<Parameter, 8>;
+// The numbers of an SGR sequence in order, each marked as a parameter of
+// its own or a sub-parameter of the one before (38:2::255:0:0); an empty
+// one is 0. At most half the sequence's length plus one of them.
+struct Parameters {
+    int value[ControlSequences::longestSequence / 2 + 1];
+    bool sub[ControlSequences::longestSequence / 2 + 1];
+    int count = 0;
 
-Parameters parametersOf(const QString &sequence)
-{
-    Parameters parameters;
-    parameters.append(Parameter{0});
-    for (const QChar c : sequence) {
-        if (c == u';') {
-            parameters.append(Parameter{0});
-        } else if (c == u':') {
-            parameters.last().append(0);
-        } else if (c.isDigit()) {
-            int &value = parameters.last().last();
-            value = qMin(value * 10 + (c.unicode() - u'0'), 0xFFFF);
+    Parameters(const char16_t *sequence, int length)
+    {
+        value[0] = 0;
+        sub[0] = false;
+        count = 1;
+        for (int i = 0; i < length; ++i) {
+            const char16_t c = sequence[i];
+            if (c == u';' || c == u':') {
+                value[count] = 0;
+                sub[count++] = c == u':';
+            } else if (c >= u'0' && c <= u'9') {
+                value[count - 1] = qMin(value[count - 1] * 10 + (c - u'0'), 0xFFFF);
+            }
         }
     }
-    return parameters;
-}
+    // The parameter at `at` and its sub-parameters end before this.
+    int groupEnd(int at) const
+    {
+        int end = at + 1;
+        while (end < count && sub[end])
+            ++end;
+        return end;
+    }
+};
 
 bool isByte(int value)
 {
@@ -61,27 +71,31 @@ bool isByte(int value)
 }
 
 // 38 and 48: 5;n or 2;r;g;b after it, or the same as sub-parameters
-// (38:5:n, 38:2:r:g:b, 38:2:space:r:g:b). Moves `at` past what it used.
+// (38:5:n, 38:2:r:g:b, 38:2:space:r:g:b). Moves `at` to the last number it
+// used.
 TextColour extendedColour(const Parameters &parameters, int &at)
 {
-    const Parameter &own = parameters.at(at);
-    QVarLengthArray<int, 6> values;
-    if (own.size() > 1) {
-        values.append(own.constData() + 1, own.size() - 1);
-        if (values.at(0) == 2 && values.size() >= 5)
-            values.remove(1);
+    int values[5];
+    int count = 0;
+    const int end = parameters.groupEnd(at);
+    if (end > at + 1) {
+        for (int i = at + 1; i < end && count < 5; ++i)
+            values[count++] = parameters.value[i];
+        // The colour space's id before r:g:b is skipped.
+        if (count == 5 && values[0] == 2)
+            std::copy(values + 2, values + 5, values + 1);
+        at = end - 1;
     } else {
-        const int kind = at + 1 < parameters.size() ? parameters.at(at + 1).at(0) : -1;
-        const int needed = kind == 5 ? 1 : kind == 2 ? 3 : 0;
-        for (int i = 1; i <= needed + 1 && at + i < parameters.size(); ++i)
-            values.append(parameters.at(at + i).at(0));
-        at += int(values.size());
+        const int kind = at + 1 < parameters.count ? parameters.value[at + 1] : -1;
+        const int needed = kind == 5 ? 2 : kind == 2 ? 4 : 1;
+        for (int i = at + 1; i <= at + needed && i < parameters.count; ++i)
+            values[count++] = parameters.value[i];
+        at += count;
     }
-    if (values.size() >= 2 && values.at(0) == 5 && isByte(values.at(1)))
-        return TextColour::indexed(values.at(1));
-    if (values.size() >= 4 && values.at(0) == 2 && isByte(values.at(1)) && isByte(values.at(2)) &&
-        isByte(values.at(3)))
-        return TextColour::rgb(values.at(1), values.at(2), values.at(3));
+    if (count >= 2 && values[0] == 5 && isByte(values[1]))
+        return TextColour::indexed(values[1]);
+    if (count >= 4 && values[0] == 2 && isByte(values[1]) && isByte(values[2]) && isByte(values[3]))
+        return TextColour::rgb(values[1], values[2], values[3]);
     return {TextColour::Default, 0xFFFFFFFF};
 }
 
@@ -95,7 +109,7 @@ bool isColour(const TextColour &colour)
 void ControlSequences::reset()
 {
     state = State::Ground;
-    sequence.clear();
+    sequenceLength = 0;
     style = TextStyle();
     lineIsEmpty = true;
     lineEndedAtCr = false;
@@ -123,20 +137,68 @@ StyledText ControlSequences::interpret(const QString &text)
         return out;
     if (isPlain(text)) {
         out.text = text;
-        if (style != shownStyle) {
-            out.changes.append({0, style});
-            shownStyle = style;
-        }
-        const QChar last = text.back();
-        lineIsEmpty =
-            last == u'\n' || last == QChar::LineSeparator || last == QChar::ParagraphSeparator;
-        lineEndedAtCr = false;
+        noteStyle(text, out);
+        noteLineEnd(text.back());
         return out;
     }
     out.text.reserve(text.size());
-    for (const QChar c : text)
-        step(c, out);
+    const int size = int(text.size());
+    for (int at = 0; at < size;) {
+        // Between sequences, text goes over in runs, not character by
+        // character.
+        if (state == State::Ground) {
+            int end = at;
+            while (end < size && !needsAttention(text.at(end)))
+                ++end;
+            if (end > at) {
+                putRun(QStringView(text).mid(at, end - at), out);
+                at = end;
+                continue;
+            }
+        }
+        step(text.at(at++), out);
+    }
     return out;
+}
+
+// A style change goes with the first character that shows it: not with a
+// line break, so that a log whose every line is coloured and reset is one
+// run of one colour for as long as the colour stays.
+void ControlSequences::noteStyle(QStringView run, StyledText &out)
+{
+    if (style == shownStyle)
+        return;
+    int first = 0;
+    while (first < run.size() && run.at(first) == u'\n')
+        ++first;
+    if (first == run.size())
+        return;
+    const int at = int(out.text.size() - run.size()) + first;
+    if (!out.changes.isEmpty() && out.changes.last().at == at)
+        out.changes.last().style = style;
+    else
+        out.changes.append({at, style});
+    shownStyle = style;
+}
+
+void ControlSequences::noteLineEnd(QChar last)
+{
+    lineIsEmpty =
+        last == u'\n' || last == QChar::LineSeparator || last == QChar::ParagraphSeparator;
+    lineEndedAtCr = false;
+}
+
+void ControlSequences::putRun(QStringView run, StyledText &out)
+{
+    if (lineEndedAtCr && run.front() == u'\n') {
+        lineEndedAtCr = false;
+        run = run.mid(1);
+        if (run.isEmpty())
+            return;
+    }
+    out.text.append(run);
+    noteStyle(run, out);
+    noteLineEnd(run.back());
 }
 
 void ControlSequences::step(QChar c, StyledText &out)
@@ -168,7 +230,7 @@ void ControlSequences::step(QChar c, StyledText &out)
             startEscape();
         } else if (isIntermediate(u)) {
             state = State::EscapeIntermediate;
-            sequence.append(c);
+            collect(u);
         } else if (u >= 0x30 && u <= 0x7E) {
             state = State::Ground; // ESC c, ESC =, ESC 7 and the like
         } else if (isControl(u)) {
@@ -179,8 +241,8 @@ void ControlSequences::step(QChar c, StyledText &out)
         }
         return;
     case State::EscapeIntermediate:
-        if (isIntermediate(u) && sequence.size() < longestSequence) {
-            sequence.append(c);
+        if (isIntermediate(u) && sequenceLength < longestSequence) {
+            collect(u);
         } else if (u >= 0x30 && u <= 0x7E) {
             state = State::Ground; // ESC ( B
         } else if (u == escape) {
@@ -197,9 +259,9 @@ void ControlSequences::step(QChar c, StyledText &out)
             dispatchCsi(c);
             state = State::Ground;
         } else if (u >= 0x20 && u <= 0x3F) {
-            sequence.append(c);
+            collect(u);
             // A sequence this long lost its final byte; what follows shows.
-            if (sequence.size() >= longestSequence)
+            if (sequenceLength >= longestSequence)
                 state = State::Ground;
         } else if (u == escape) {
             startEscape();
@@ -237,13 +299,19 @@ void ControlSequences::step(QChar c, StyledText &out)
 void ControlSequences::startEscape()
 {
     state = State::Escape;
-    sequence.clear();
+    sequenceLength = 0;
+}
+
+void ControlSequences::collect(char16_t c)
+{
+    if (sequenceLength < longestSequence)
+        sequence[sequenceLength++] = c;
 }
 
 void ControlSequences::startCsi()
 {
     state = State::Csi;
-    sequence.clear();
+    sequenceLength = 0;
 }
 
 void ControlSequences::startString(bool endsAtBell)
@@ -277,38 +345,30 @@ void ControlSequences::execute(QChar c, StyledText &out)
 
 void ControlSequences::put(QChar c, StyledText &out)
 {
-    if (style != shownStyle) {
-        if (!out.changes.isEmpty() && out.changes.last().at == out.text.size())
-            out.changes.last().style = style;
-        else
-            out.changes.append({int(out.text.size()), style});
-        shownStyle = style;
-    }
     out.text.append(c);
-    if (c != u'\n') {
-        lineIsEmpty = c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
-        lineEndedAtCr = false;
-    }
+    noteStyle(QStringView(&c, 1), out);
+    if (c != u'\n')
+        noteLineEnd(c);
 }
 
 void ControlSequences::dispatchCsi(QChar final)
 {
     // Only SGR changes what is shown. Private (ESC[?...m) and intermediate
     // forms are other commands.
+    const char16_t *begin = sequence;
+    const char16_t *end = sequence + sequenceLength;
     const bool plain =
-        sequence.isEmpty() || (sequence.at(0).unicode() < u'<' &&
-                               std::none_of(sequence.begin(), sequence.end(),
-                                            [](QChar c) { return isIntermediate(c.unicode()); }));
+        sequenceLength == 0 || (sequence[0] < u'<' && std::none_of(begin, end, isIntermediate));
     if (final == u'm' && plain)
         selectGraphicRendition();
-    sequence.clear();
+    sequenceLength = 0;
 }
 
 void ControlSequences::selectGraphicRendition()
 {
-    const Parameters parameters = parametersOf(sequence);
-    for (int at = 0; at < parameters.size(); ++at) {
-        const int p = parameters.at(at).at(0);
+    const Parameters parameters(sequence, sequenceLength);
+    for (int at = 0; at < parameters.count; at = parameters.groupEnd(at)) {
+        const int p = parameters.value[at];
         if (p == 0) {
             style = TextStyle();
         } else if (p == 1) {
@@ -319,8 +379,8 @@ void ControlSequences::selectGraphicRendition()
             style.set(TextStyle::Italic, true);
         } else if (p == 4) {
             // 4:0 is "not underlined", 4:1 to 4:5 the kinds of underline.
-            const Parameter &kind = parameters.at(at);
-            style.set(TextStyle::Underline, kind.size() < 2 || kind.at(1) != 0);
+            const bool hasKind = parameters.groupEnd(at) > at + 1;
+            style.set(TextStyle::Underline, !hasKind || parameters.value[at + 1] != 0);
         } else if (p == 7) {
             style.set(TextStyle::Reverse, true);
         } else if (p == 22) {

@@ -36,15 +36,20 @@ private:
     void step(QChar c, StyledText &out);
     void execute(QChar c, StyledText &out);
     void put(QChar c, StyledText &out);
+    void putRun(QStringView run, StyledText &out);
+    void noteStyle(QStringView run, StyledText &out);
+    void noteLineEnd(QChar last);
     void startCsi();
     void startString(bool endsAtBell);
     void startEscape();
     void dispatchCsi(QChar final);
+    void collect(char16_t c);
     void selectGraphicRendition();
 
     State state = State::Ground;
     // Parameters and intermediates of the sequence being read.
-    QString sequence;
+    char16_t sequence[longestSequence] = {};
+    int sequenceLength = 0;
     int stringLength = 0;
     bool stringEndsAtBell = false;
     TextStyle style;

@@ -7,9 +7,12 @@
 
 #ifndef Q_OS_WIN
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 #ifdef Q_OS_LINUX
 // The kernel's termios2, which glibc's <termios.h> would clash with.
 #include <asm/termbits.h>
@@ -76,8 +79,36 @@ int ttyRate(qintptr handle)
 }
 #endif
 
+bool PtyDevice::runBehind(const QStringList &command, const QStringList &environment)
+{
+    // Everything the child needs is made before it exists.
+    QList<QByteArray> words;
+    for (const QString &word : command + environment)
+        words << word.toLocal8Bit();
+    std::vector<char *> argv, envp;
+    for (int i = 0; i < words.size(); ++i)
+        (i < command.size() ? argv : envp).push_back(words[i].data());
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setsid();
+        for (int fd = 0; fd < 3; ++fd)
+            dup2(master, fd);
+        execvpe(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    program = pid;
+    return pid > 0;
+}
+
 void PtyDevice::hangUp()
 {
+    if (program > 0) {
+        ::kill(pid_t(program), SIGKILL);
+        ::waitpid(pid_t(program), nullptr, 0);
+        program = -1;
+    }
     if (master >= 0)
         ::close(master);
     master = -1;

@@ -35,6 +35,11 @@ public:
     QByteArray received();
     // Hangs up, as an unplugged USB adapter does.
     void hangUp();
+#ifndef Q_OS_WIN
+    // Makes a program the device, its input and output the master side, as
+    // a board's shell is; hanging up ends it. `environment` is all it gets.
+    bool runBehind(const QStringList &command, const QStringList &environment);
+#endif
 
 private:
 #ifdef Q_OS_WIN
@@ -42,6 +47,7 @@ private:
     std::unique_ptr<QTcpSocket> master;
 #else
     int master = -1;
+    qint64 program = -1;
 #endif
     QString path;
     QByteArray got;

@@ -133,11 +133,11 @@ private slots:
         QTest::addColumn<QStringList>("styles");
         QTest::newRow("ESP-IDF info")
             << QByteArray("\x1b[0;32mI (289) cpu_start: go\x1b[0m\n") << "I (289) cpu_start: go\n"
-            << QStringList{"0=fg 2", "20=fg 2", "21=default"};
+            << QStringList{"0=fg 2", "20=fg 2", "21=fg 2"};
         QTest::newRow("ESP-IDF warning and error")
             << QByteArray("\x1b[0;33mW (9) wifi: weak\x1b[0m\n\x1b[0;31mE (10) x\x1b[0m\n")
             << "W (9) wifi: weak\nE (10) x\n"
-            << QStringList{"0=fg 3", "17=fg 1", "25=default"};
+            << QStringList{"0=fg 3", "16=fg 3", "17=fg 1"};
         QTest::newRow("systemd OK")
             << QByteArray("[\x1b[0;32m  OK  \x1b[0m] Started \x1b[0;1;39mJournal\x1b[0m.\n")
             << "[  OK  ] Started Journal.\n"
@@ -150,7 +150,7 @@ private slots:
             << "root@board:~# ls\nbin\nroot" << QStringList{"0=default"};
         QTest::newRow("ls --color=always")
             << QByteArray("\x1b[0m\x1b[01;34mbin\x1b[0m  \x1b[01;36mlib\x1b[0m\n") << "bin  lib\n"
-            << QStringList{"0=bold fg 4", "3=default", "5=bold fg 6", "8=default"};
+            << QStringList{"0=bold fg 4", "3=default", "5=bold fg 6", "7=bold fg 6"};
         QTest::newRow("window title, BEL") << QByteArray("\x1b]0;root@board: ~\x07root@board:~# ")
                                            << "root@board:~# " << QStringList{"0=default"};
         QTest::newRow("hyperlink, ST") << QByteArray("\x1b]8;;http://x/\x1b\\link\x1b]8;;\x1b\\")

@@ -760,6 +760,52 @@ private slots:
         QCOMPARE(isSameDevice(opened, now), same);
     }
 
+#ifndef Q_OS_WIN
+    // A Linux board's console: bash with readline as it comes (bracketed
+    // paste wraps every prompt in ESC[?2004h ... ESC[?2004l CR) and a
+    // coloured ls. The pane shows what a terminal shows, and no codes.
+    void realShellShowsColoursAndNoCodes()
+    {
+        QTemporaryDir home;
+        QVERIFY(QDir(home.path()).mkdir(QStringLiteral("firmware")));
+        QFile readme(home.filePath(QStringLiteral("readme")));
+        QVERIFY(readme.open(QIODevice::WriteOnly));
+        readme.close();
+        setLineEnd(1);
+        QVERIFY(openDevice());
+        QVERIFY(device->runBehind(
+            {QStringLiteral("script"), QStringLiteral("-qfec"),
+             QStringLiteral("bash --norc --noprofile -i"), QStringLiteral("/dev/null")},
+            {QStringLiteral("HOME=") + home.path(), QStringLiteral("TERM=xterm-256color"),
+             QStringLiteral("PATH=/usr/bin:/bin"), QStringLiteral("LANG=C.UTF-8"),
+             QStringLiteral("PS1=root@board:\\W# ")}));
+        QTRY_VERIFY_WITH_TIMEOUT(shown().contains(QLatin1String("# ")), 10000);
+        typeAndSend(QStringLiteral("cd && ls --color=always"));
+        QTRY_VERIFY_WITH_TIMEOUT(shown().count(QLatin1String("# ")) == 2, 10000);
+        const QString pane = shown();
+        QVERIFY2(!pane.contains(QChar(0x1B)) && !pane.contains(QLatin1String("[?2004")) &&
+                     !pane.contains(QLatin1String("[0m")),
+                 qPrintable(pane));
+        // The command's echo, the listing and the next prompt, no blank line.
+        QVERIFY2(QRegularExpression(QStringLiteral("# cd && ls --color=always\n"
+                                                   "firmware +readme\n"
+                                                   "root@board:.*# $"))
+                     .match(pane)
+                     .hasMatch(),
+                 qPrintable(pane));
+        QTextCursor at(output()->document());
+        at.setPosition(int(pane.indexOf(QLatin1String("firmware"))) + 1);
+        QVERIFY(at.charFormat().hasProperty(QTextFormat::ForegroundBrush));
+        QCOMPARE(at.charFormat().fontWeight(), int(QFont::Bold));
+        at.setPosition(int(pane.indexOf(QLatin1String("readme"))) + 1);
+        QVERIFY(!at.charFormat().hasProperty(QTextFormat::ForegroundBrush));
+        // A copy is the text alone.
+        output()->selectAll();
+        output()->copy();
+        QCOMPARE(QApplication::clipboard()->text(), pane);
+    }
+#endif
+
     void endlessLineContinuesOnANewLine()
     {
         const int longest = PacedDisplay::longestLine;
