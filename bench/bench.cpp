@@ -18,6 +18,7 @@
 
 #include "application.h"
 #include "benchsupport.h"
+#include "copy.h"
 #include "receivedecoder.h"
 #include "reopen.h"
 #include "steady.h"
@@ -563,6 +564,10 @@ int main(int argc, char *argv[])
     if (args.contains(QStringLiteral("--steady"))) {
         printHeader();
         return runSteadyTable(option("--seconds", 20), option("--runs", 3));
+    }
+    if (args.contains(QStringLiteral("--copy"))) {
+        printHeader();
+        return runCopy(option("--mib", 64));
     }
     if (args.contains(QStringLiteral("--reopen"))) {
         printHeader();

@@ -2,10 +2,10 @@
 
 #include "lineselection.h"
 #include "panelayout.h"
+#include "panereading.h"
 #include "panescrollbar.h"
 
 #include <QPlainTextEdit>
-#include <QScrollBar>
 #include <QTextBlock>
 #include <QTimer>
 
@@ -42,6 +42,7 @@ PacedDisplay::PacedDisplay(QPlainTextEdit *pane, QObject *parent) : QObject(pare
     pane->setVerticalScrollBar(scrollBar);
     // A triple click selects one line, however many share its paragraph.
     new LineSelection(pane);
+    reading = new PaneReading(pane);
     // Wrapped at the pane's edge like a terminal's screen, not at the last
     // space: then adding text never moves a word off a line already laid
     // out, so the widest line never gets narrower. When it does, Qt's plain
@@ -62,8 +63,6 @@ void PacedDisplay::append(const StyledText &text)
 void PacedDisplay::appendLine(const QString &line)
 {
     showAll();
-    QScrollBar *bar = pane->verticalScrollBar();
-    const bool atBottom = bar->value() >= bar->maximum();
     QTextCursor end(pane->document());
     end.movePosition(QTextCursor::End);
     end.beginEditBlock();
@@ -74,9 +73,11 @@ void PacedDisplay::appendLine(const QString &line)
     else
         end.insertBlock(QTextBlockFormat(), QTextCharFormat());
     end.insertText(line, QTextCharFormat());
+    reading->beginOwnMove();
     end.endEditBlock();
-    if (atBottom)
-        bar->setValue(bar->maximum());
+    if (reading->followsNewText())
+        pane->setTextCursor(end);
+    reading->endOwnMove();
 }
 
 void PacedDisplay::scheduleShow()
@@ -141,7 +142,10 @@ void PacedDisplay::clear()
     nextStyle = 0;
     received.clear();
     shownUpTo = 0;
+    reading->beginOwnMove();
     pane->clear();
+    reading->endOwnMove();
+    reading->follow();
 }
 
 bool PacedDisplay::hasUnshownText() const
@@ -157,12 +161,16 @@ void PacedDisplay::showNextPiece()
         received.at(shownUpTo + length - 1).isHighSurrogate())
         --length;
     PaneEnd end = paneEnd();
-    // At the end whatever the person selected or clicked, and the newest
-    // text stays in view. In one edit block, the cursor works out where it
-    // stands once, when the pane scrolls to it, instead of after every step:
-    // each time means shaping the last line again.
+    // At the end whatever the person selected or clicked. While they are at
+    // the end, the caret goes along and the newest text stays in view; while
+    // they read elsewhere, their caret, selection and view stay. In one edit
+    // block, the caret works out where it stands once, when the pane scrolls
+    // to it, instead of after every step: each time means shaping the last
+    // line again.
     const int oldEnd = pane->document()->characterCount() - 1;
-    QTextCursor cursor = pane->textCursor();
+    const bool follow = reading->followsNewText();
+    QTextCursor cursor = follow ? pane->textCursor() : QTextCursor(pane->document());
+    reading->beginOwnMove();
     cursor.beginEditBlock();
     cursor.movePosition(QTextCursor::End);
     insertStyled(cursor, QStringView(received).mid(shownUpTo, length), end);
@@ -170,7 +178,9 @@ void PacedDisplay::showNextPiece()
     scrollBar->hold(true);
     cursor.endEditBlock();
     layout->holdRepaints(false);
-    pane->setTextCursor(cursor);
+    if (follow)
+        pane->setTextCursor(cursor);
+    reading->endOwnMove();
     scrollBar->hold(false);
     repaintFrom(oldEnd);
     shownUpTo += length;

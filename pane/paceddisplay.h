@@ -10,6 +10,7 @@
 #include <QString>
 
 class PaneLayout;
+class PaneReading;
 class QTextCursor;
 class PaneScrollBar;
 class QPlainTextEdit;
@@ -84,6 +85,7 @@ private:
     QPlainTextEdit *pane = nullptr;
     PaneLayout *layout = nullptr;
     PaneScrollBar *scrollBar = nullptr;
+    PaneReading *reading = nullptr;
     // What lies before shownUpTo is in the pane already.
     QString received;
     int shownUpTo = 0;

@@ -38,7 +38,7 @@ QColor lightened(const QColor &background, QColor colour)
     return colour;
 }
 
-QColor colourOf(const TextColour &colour, const QColor &otherwise)
+QColor colourOf(TextColour colour, const QColor &otherwise)
 {
     switch (colour.kind) {
     case TextColour::Indexed:
@@ -53,7 +53,7 @@ QColor colourOf(const TextColour &colour, const QColor &otherwise)
 
 quint64 keyOf(const TextStyle &style)
 {
-    const auto part = [](const TextColour &c) { return quint64(c.kind) << 24 | c.value; };
+    const auto part = [](TextColour c) { return quint64(c.kind) << 24 | c.value; };
     return quint64(style.attributes) << 52 | part(style.foreground) << 26 | part(style.background);
 }
 

@@ -14,11 +14,8 @@ struct TextColour {
 
     static TextColour indexed(int index) { return {Indexed, quint32(index)}; }
     static TextColour rgb(int r, int g, int b) { return {Rgb, quint32(r << 16 | g << 8 | b)}; }
-    bool operator==(const TextColour &other) const
-    {
-        return kind == other.kind && value == other.value;
-    }
-    bool operator!=(const TextColour &other) const { return !(*this == other); }
+    bool operator==(TextColour other) const { return kind == other.kind && value == other.value; }
+    bool operator!=(TextColour other) const { return !(*this == other); }
 };
 
 // How received text looks, as a device's SGR sequences set it.

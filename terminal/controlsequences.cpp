@@ -99,7 +99,7 @@ TextColour extendedColour(const Parameters &parameters, int &at)
     return {TextColour::Default, 0xFFFFFFFF};
 }
 
-bool isColour(const TextColour &colour)
+bool isColour(TextColour colour)
 {
     return colour.value != 0xFFFFFFFF;
 }

@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -512,19 +513,67 @@ private slots:
         QTRY_COMPARE(shown(), text);
     }
 
-    void receivedTextGoesToTheEndWhateverIsSelected()
+    // Received text always goes in at the end. A person who reads with the
+    // caret, selects or scrolls up keeps their place while it arrives; at
+    // the end, the view follows the newest text.
+    void readerKeepsTheirPlaceWhileTextArrives()
     {
         QVERIFY(openDevice());
-        QVERIFY(deliver("first line\nsecond"));
-        QTRY_COMPARE(shown(), QStringLiteral("first line\nsecond"));
-        QTextCursor cursor = output()->textCursor();
-        cursor.setPosition(2);
-        cursor.setPosition(5, QTextCursor::KeepAnchor);
-        output()->setTextCursor(cursor);
-        QVERIFY(deliver(" part"));
-        QTRY_COMPARE(shown(), QStringLiteral("first line\nsecond part"));
-        QVERIFY(!output()->textCursor().hasSelection());
-        QCOMPARE(output()->textCursor().position(), shown().size());
+        const auto lines = [](int from, int count) {
+            QByteArray text;
+            for (int line = from; line < from + count; ++line)
+                text += "line " + QByteArray::number(line) + "\n";
+            return text;
+        };
+        QVERIFY(deliver(lines(0, 100)));
+        QTRY_VERIFY(shown().endsWith(QLatin1String("line 99\n")));
+        QScrollBar *bar = output()->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
+
+        // The caret reads from the top; Shift selects a line.
+        output()->setFocus();
+        QTest::keyClick(output(), Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClick(output(), Qt::Key_Down);
+        QTest::keyClick(output(), Qt::Key_Down, Qt::ShiftModifier);
+        QCOMPARE(output()->textCursor().selectedText(), QStringLiteral("line 1\u2028"));
+        const int scrolled = bar->value();
+        QVERIFY(deliver(lines(100, 100)));
+        QTRY_VERIFY(shown().endsWith(QLatin1String("line 199\n")));
+        QCOMPARE(output()->textCursor().selectedText(), QStringLiteral("line 1\u2028"));
+        QCOMPARE(bar->value(), scrolled);
+        QTest::keyClick(output(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("line 1\n"));
+
+        // Ctrl+End: the view follows again.
+        QTest::keyClick(output(), Qt::Key_End, Qt::ControlModifier);
+        QVERIFY(deliver(lines(200, 100)));
+        QTRY_VERIFY(shown().endsWith(QLatin1String("line 299\n")));
+        QVERIFY(output()->textCursor().atEnd());
+        QTRY_COMPARE(bar->value(), bar->maximum());
+
+        // Scrolled up with the bar, the view holds; back at the bottom, it
+        // follows.
+        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+        const int up = bar->value();
+        QVERIFY(up < bar->maximum());
+        QVERIFY(deliver(lines(300, 100)));
+        QTRY_VERIFY(shown().endsWith(QLatin1String("line 399\n")));
+        QCOMPARE(bar->value(), up);
+        bar->triggerAction(QAbstractSlider::SliderToMaximum);
+        QVERIFY(deliver(lines(400, 100)));
+        QTRY_VERIFY(shown().endsWith(QLatin1String("line 499\n")));
+        QTRY_COMPARE(bar->value(), bar->maximum());
+
+        // Ctrl+A and Ctrl+C copy everything with plain line breaks; the pane
+        // still takes no typing, and Tab leaves it.
+        QTest::keyClick(output(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(output(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), shown());
+        QTest::keyClicks(output(), QStringLiteral("typed"));
+        QVERIFY(!shown().contains(QLatin1String("typed")));
+        QTest::keyClick(output(), Qt::Key_Tab);
+        QVERIFY(!output()->hasFocus());
     }
 
     void echoStartsAParagraphAndTheReplyContinuesIt()

@@ -1,0 +1,87 @@
+#include "copy.h"
+
+#include "benchsupport.h"
+#include "workloads.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QTextDocument>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// As the keyboard delivers a shortcut: first offered, then pressed.
+void press(QWidget *widget, Qt::Key key)
+{
+    QKeyEvent offer(QEvent::ShortcutOverride, key, Qt::ControlModifier);
+    QApplication::sendEvent(widget, &offer);
+    QKeyEvent down(QEvent::KeyPress, key, Qt::ControlModifier);
+    QApplication::sendEvent(widget, &down);
+    QKeyEvent up(QEvent::KeyRelease, key, Qt::ControlModifier);
+    QApplication::sendEvent(widget, &up);
+}
+
+bool fill(OpenWindow &open, qint64 bytes)
+{
+    const QByteArray data = makeData(*findWorkload("lines"), bytes);
+    // The window reads only while this waits for it.
+    fcntl(open.master, F_SETFL, fcntl(open.master, F_GETFL) | O_NONBLOCK);
+    for (qint64 done = 0; done < data.size();) {
+        const ssize_t n = ::write(open.master, data.constData() + done,
+                                  size_t(qMin<qint64>(65536, data.size() - done)));
+        if (n > 0)
+            done += n;
+        else
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    }
+    QElapsedTimer waited;
+    waited.start();
+    while (open.output->document()->characterCount() - 1 < data.size() && waited.elapsed() < 120000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    return open.output->document()->characterCount() - 1 == data.size();
+}
+
+} // namespace
+
+int runCopy(int mebibytes)
+{
+    OpenWindow open;
+    if (!fill(open, qint64(mebibytes) * 1048576)) {
+        std::printf("the session did not arrive whole\n");
+        return 1;
+    }
+    const QString expected = open.output->document()->toPlainText();
+    QClipboard *clipboard = QApplication::clipboard();
+    open.output->setFocus();
+
+    clipboard->clear();
+    QElapsedTimer clock;
+    clock.start();
+    press(open.output, Qt::Key_A);
+    press(open.output, Qt::Key_C);
+    const QString copied = clipboard->text();
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    const bool whole = copied == expected;
+
+    clipboard->clear();
+    open.output->moveCursor(QTextCursor::Start);
+    clock.start();
+    open.output->selectAll();
+    open.output->copy();
+    const QString byQt = clipboard->text();
+    const double qtSeconds = clock.nsecsElapsed() / 1e9;
+
+    std::printf("Select all and copy of %d MiB of lines (%lld characters): %.2f s with Ctrl+A and "
+                "Ctrl+C in the pane; Qt's own selectAll and copy %.2f s%s\n\n",
+                mebibytes, qint64(expected.size()), seconds, qtSeconds,
+                byQt == expected ? "" : " (a different text)");
+    std::printf("%s copied everything with \\n line breaks\n", whole ? "met:   " : "MISSED:");
+    std::printf("%s copy within 1 s: %.2f s\n", seconds <= 1 ? "met:   " : "MISSED:", seconds);
+    return whole && seconds <= 1 ? 0 : 1;
+}
