@@ -70,10 +70,10 @@ QByteArray PtyDevice::received()
 }
 
 #ifdef Q_OS_LINUX
-int ttyRate(qintptr handle)
+int ttyRate(PortHandle handle)
 {
     termios2 settings{};
-    if (::ioctl(int(handle), TCGETS2, &settings) != 0 || settings.c_ispeed != settings.c_ospeed)
+    if (::ioctl(handle, TCGETS2, &settings) != 0 || settings.c_ispeed != settings.c_ospeed)
         return -1;
     return int(settings.c_ospeed);
 }

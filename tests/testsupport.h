@@ -3,9 +3,12 @@
 
 #include <QByteArray>
 #include <QRegularExpression>
+#include <QSerialPort>
 #include <QString>
 #include <QStringList>
 #include <QtTest>
+
+#include <utility>
 
 #ifdef Q_OS_WIN
 #include <QTcpServer>
@@ -53,11 +56,21 @@ private:
     QByteArray got;
 };
 
+// What QSerialPort::handle() gives: a descriptor, or a Windows HANDLE.
+using PortHandle = decltype(std::declval<QSerialPort &>().handle());
+
+#ifndef Q_OS_WIN
+inline bool isUnderWine()
+{
+    return false;
+}
+#endif
+
 #if defined(Q_OS_LINUX) || defined(Q_OS_WIN)
 // The rate the system holds for an open port: on Linux the kernel's, both
 // ways alike, read with TCGETS2; on Windows the port's DCB. -1 if it cannot
 // be read or the two directions differ.
-int ttyRate(qintptr handle);
+int ttyRate(PortHandle handle);
 #define TAVLINO_CAN_READ_RATE
 #endif
 
@@ -68,6 +81,7 @@ int ttyRate(qintptr handle);
 // runs the routine from it; elsewhere it does nothing. Call before the
 // first port is opened.
 void bridgeWineSerialCompletions();
+bool isUnderWine();
 #endif
 
 // Collects Qt warnings that a test did not announce, so that, for example,

@@ -222,6 +222,12 @@ bool replaceImport(HMODULE module, const char *name, ULONG_PTR replacement, ULON
 
 } // namespace
 
+bool isUnderWine()
+{
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
 void bridgeWineSerialCompletions()
 {
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
@@ -239,11 +245,11 @@ void bridgeWineSerialCompletions()
         realCancelIoEx = reinterpret_cast<CancelIoFunction>(original);
 }
 
-int ttyRate(qintptr handle)
+int ttyRate(PortHandle handle)
 {
     DCB settings{};
     settings.DCBlength = sizeof settings;
-    if (!GetCommState(reinterpret_cast<HANDLE>(handle), &settings))
+    if (!GetCommState(handle, &settings))
         return -1;
     return int(settings.BaudRate);
 }

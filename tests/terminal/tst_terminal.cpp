@@ -361,16 +361,20 @@ private slots:
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("rate");
-        QTest::newRow("listed, a termios constant") << 7 << QString() << 115200;
-        QTest::newRow("listed, no termios constant") << 9 << QString() << 250000;
-        QTest::newRow("listed, a Rockchip console") << 15 << QString() << 1500000;
-        QTest::newRow("typed, an ESP8266 boot ROM") << -1 << QStringLiteral("74880") << 74880;
+        // Linux has a termios constant for the rate (B115200), or not.
+        QTest::addColumn<bool>("constant");
+        QTest::newRow("listed, a termios constant") << 7 << QString() << 115200 << true;
+        QTest::newRow("listed, no termios constant") << 9 << QString() << 250000 << false;
+        QTest::newRow("listed, a Rockchip console") << 15 << QString() << 1500000 << true;
+        QTest::newRow("typed, an ESP8266 boot ROM")
+            << -1 << QStringLiteral("74880") << 74880 << false;
     }
     void openSucceedingSwapsTheButtons()
     {
         QFETCH(int, index);
         QFETCH(QString, typed);
         QFETCH(int, rate);
+        QFETCH(bool, constant);
         auto *baud = widget<QComboBox>("input_baud");
         baud->setCurrentIndex(index < 0 ? 5 : index);
         // What the driver held before Open is dropped on every Qt, as Qt 6.8
@@ -393,7 +397,14 @@ private slots:
         QVERIFY(sendButton()->isEnabled());
         QCOMPARE(port()->baudRate(), rate);
 #ifdef TAVLINO_CAN_READ_RATE
-        QCOMPARE(ttyRate(port()->handle()), rate);
+        // Under Wine, the port is a pty: Wine sets a rate without a Linux
+        // constant through the serial driver's custom divisor, which a pty
+        // does not have, and reads 38400 back. Real Windows drivers take
+        // any rate in the DCB.
+        if (constant || !isUnderWine())
+            QCOMPARE(ttyRate(port()->handle()), rate);
+#else
+        Q_UNUSED(constant)
 #endif
         // /dev/pts/N is pts/N to the port; COMn is COMn.
         QVERIFY(device->slavePath().endsWith(port()->portName()));
