@@ -540,7 +540,14 @@ private slots:
         QTRY_VERIFY(shown().endsWith(QLatin1String("line 99\n")));
         QScrollBar *bar = output()->verticalScrollBar();
         QVERIFY(bar->maximum() > 0);
-        QCOMPARE(bar->value(), bar->maximum());
+        // The end of the text is on screen (Qt 6 may leave the bar one line
+        // short of its maximum for the empty last line).
+        const auto newestInView = [this] {
+            QTextCursor end(output()->document());
+            end.movePosition(QTextCursor::End);
+            return output()->viewport()->rect().contains(output()->cursorRect(end));
+        };
+        QVERIFY(newestInView());
 
         // The caret reads from the top; Shift selects a line.
         output()->setFocus();
@@ -561,7 +568,7 @@ private slots:
         QVERIFY(deliver(lines(200, 100)));
         QTRY_VERIFY(shown().endsWith(QLatin1String("line 299\n")));
         QVERIFY(output()->textCursor().atEnd());
-        QTRY_COMPARE(bar->value(), bar->maximum());
+        QTRY_VERIFY(newestInView());
 
         // Scrolled up with the bar, the view holds; back at the bottom, it
         // follows.
@@ -571,10 +578,11 @@ private slots:
         QVERIFY(deliver(lines(300, 100)));
         QTRY_VERIFY(shown().endsWith(QLatin1String("line 399\n")));
         QCOMPARE(bar->value(), up);
+        QVERIFY(!newestInView());
         bar->triggerAction(QAbstractSlider::SliderToMaximum);
         QVERIFY(deliver(lines(400, 100)));
         QTRY_VERIFY(shown().endsWith(QLatin1String("line 499\n")));
-        QTRY_COMPARE(bar->value(), bar->maximum());
+        QTRY_VERIFY(newestInView());
 
         // Ctrl+A and Ctrl+C copy everything with plain line breaks; the pane
         // still takes no typing, and Tab leaves it.
