@@ -12,7 +12,7 @@
 #include <QTextCursor>
 
 PaneReading::PaneReading(QPlainTextEdit *pane)
-    : QObject(pane), pane(pane), bar(pane->verticalScrollBar())
+    : QObject(pane), pane(pane), view(pane->viewport()), bar(pane->verticalScrollBar())
 {
     pane->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     // Tab leaves the pane, as it leaves every other control.
@@ -21,7 +21,7 @@ PaneReading::PaneReading(QPlainTextEdit *pane)
     connect(pane, &QPlainTextEdit::selectionChanged, this, &PaneReading::caretMoved);
     connect(bar, &QAbstractSlider::actionTriggered, this, &PaneReading::personScrolled);
     pane->installEventFilter(this);
-    pane->viewport()->installEventFilter(this);
+    view->installEventFilter(this);
 }
 
 void PaneReading::caretMoved()
@@ -91,7 +91,7 @@ void PaneReading::showContextMenu(QPoint at)
 
 bool PaneReading::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == pane->viewport()) {
+    if (watched == view) {
         if (event->type() != QEvent::ContextMenu)
             return false;
         showContextMenu(static_cast<QContextMenuEvent *>(event)->globalPos());

@@ -48,6 +48,9 @@ private:
     void showContextMenu(QPoint at);
 
     QPlainTextEdit *pane = nullptr;
+    // Kept from the start: events still come while the pane is destroyed,
+    // when it is no longer a QPlainTextEdit to ask.
+    QWidget *view = nullptr;
     QScrollBar *bar = nullptr;
     bool following = true;
     bool ownMove = false;
