@@ -1,6 +1,7 @@
 #include "steady.h"
 
 #include "benchsupport.h"
+#include "receivedecoder.h"
 #include "workloads.h"
 
 #include <QAbstractEventDispatcher>
@@ -128,6 +129,22 @@ private:
     qint64 last = threadCpuNs();
 };
 
+// For each character the pane shows, the byte of the device's data that
+// brought it.
+QVector<qint64> bytesOfCharacters(const Workload &workload, qint64 bytes)
+{
+    const QByteArray data = makeData(workload, bytes);
+    QVector<qint64> byteOf;
+    byteOf.reserve(int(bytes));
+    ReceiveDecoder decoder;
+    for (qint64 at = 0; at < data.size(); ++at) {
+        const int shown = int(decoder.decode(data.mid(int(at), 1)).text.size());
+        for (int i = 0; i < shown; ++i)
+            byteOf.append(at);
+    }
+    return byteOf;
+}
+
 void runEventLoopFor(int ms)
 {
     QEventLoop loop;
@@ -159,8 +176,14 @@ int runSteadyCase(int bytesPerSecond, int seconds, int width, int height, int qu
     if (device.expectedChars < 0)
         return 1;
     QTextDocument *document = open.output->document();
-    qint64 updates = 0;
-    qint64 worstLagNs = 0;
+    // Each update's oldest character and when it was shown: which byte that
+    // was is worked out after the run, as escape codes are bytes that show
+    // no character.
+    struct Update {
+        qint64 oldest, shownNs;
+    };
+    QVector<Update> shownAt;
+    shownAt.reserve(seconds * 100);
     QEventLoop loop;
     QObject::connect(document, &QTextDocument::contentsChange, [&](int, int, int added) {
         const qint64 shown = document->characterCount() - 1;
@@ -168,8 +191,7 @@ int runSteadyCase(int bytesPerSecond, int seconds, int width, int height, int qu
         const qint64 oldest = shown - added;
         if (oldest >= device.expectedChars)
             return;
-        ++updates;
-        worstLagNs = qMax(worstLagNs, monotonicNs() - device.writtenAtNs(qMax<qint64>(0, oldest)));
+        shownAt.append({qMax<qint64>(0, oldest), monotonicNs()});
         if (shown >= device.expectedChars)
             loop.quit();
     });
@@ -189,6 +211,13 @@ int runSteadyCase(int bytesPerSecond, int seconds, int width, int height, int qu
     const double idleBefore = cpuSeconds();
     runEventLoopFor(quietSeconds * 1000);
     const double idle = cpuSeconds() - idleBefore;
+    const QVector<qint64> byteOf = bytesOfCharacters(*sent, qint64(bytesPerSecond) * seconds);
+    qint64 worstLagNs = 0;
+    for (const Update &update : std::as_const(shownAt)) {
+        const qint64 byte = update.oldest < byteOf.size() ? byteOf.at(int(update.oldest)) : 0;
+        worstLagNs = qMax(worstLagNs, update.shownNs - device.writtenAtNs(byte));
+    }
+    const qint64 updates = shownAt.size();
     std::printf("%.2f %.2f %.1f %.1f %.3f %d %lld %.1f\n", 100 * cpu / wall, updates / wall,
                 passes.longestNs / 1e6, worstLagNs / 1e6,
                 quietSeconds > 0 ? 100 * idle / quietSeconds : 0.0, int(intact), endNs / 1000000,

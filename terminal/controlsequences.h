@@ -35,6 +35,7 @@ private:
     bool isPlain(const QString &text) const;
     void step(QChar c, StyledText &out);
     void execute(QChar c, StyledText &out);
+    void interrupt(QChar c, StyledText &out);
     void put(QChar c, StyledText &out);
     void putRun(QStringView run, StyledText &out);
     void noteStyle(QStringView run, StyledText &out);
