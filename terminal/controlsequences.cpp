@@ -34,10 +34,11 @@ bool isIntermediate(char16_t c)
 
 // The numbers of an SGR sequence in order, each marked as a parameter of
 // its own or a sub-parameter of the one before (38:2::255:0:0); an empty
-// one is 0. At most half the sequence's length plus one of them.
+// one is 0. A sequence of separators alone has one more than its length.
 struct Parameters {
-    int value[ControlSequences::longestSequence / 2 + 1];
-    bool sub[ControlSequences::longestSequence / 2 + 1];
+    static constexpr int most = ControlSequences::longestSequence + 1;
+    int value[most];
+    bool sub[most];
     int count = 0;
 
     Parameters(const char16_t *sequence, int length)
@@ -47,7 +48,7 @@ struct Parameters {
         count = 1;
         for (int i = 0; i < length; ++i) {
             const char16_t c = sequence[i];
-            if (c == u';' || c == u':') {
+            if ((c == u';' || c == u':') && count < most) {
                 value[count] = 0;
                 sub[count++] = c == u':';
             } else if (c >= u'0' && c <= u'9') {

@@ -197,6 +197,9 @@ private slots:
             << QByteArray("ok\x1b[3\r\n1mred") << "ok\nred" << QStringList{"3=fg 1"};
         QTest::newRow("an ESC inside a sequence starts another")
             << QByteArray("\x1b[31\x1b[32mg") << "g" << QStringList{"0=fg 2"};
+        QTest::newRow("as many parameters as a CSI holds")
+            << QByteArray("\x1b[") + QByteArray(58, ';') + "1;31mred"
+            << "red" << QStringList{"0=bold fg 1"};
         const QByteArray longCsi = QByteArray("\x1b[") + QByteArray("1;").repeated(40);
         QTest::newRow("a CSI that never ends")
             << longCsi + "shown" << QString::fromLatin1(longCsi.mid(2 + 64)) + "shown"
