@@ -27,16 +27,22 @@ public:
     explicit OpenButtonWatch(QPushButton *button) : button(button)
     {
         button->installEventFilter(this);
+        // One timer, restarted for every wait: a stale time-out from an
+        // earlier wait must not cut a later one short.
+        giveUp.setSingleShot(true);
+        connect(&giveUp, &QTimer::timeout, &loop, &QEventLoop::quit);
     }
     bool waitUntilEnabled(bool enabled, int timeoutMs)
     {
         if (button->isEnabled() == enabled)
             return true;
         wanted = enabled;
-        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+        giveUp.start(timeoutMs);
         loop.exec();
+        giveUp.stop();
         return button->isEnabled() == enabled;
     }
+    QElapsedTimer clock;
     qint64 changedAtNs = 0;
 
 protected:
@@ -50,12 +56,10 @@ protected:
         return false;
     }
 
-public:
-    QElapsedTimer clock;
-
 private:
     QPushButton *button;
     QEventLoop loop;
+    QTimer giveUp;
     bool wanted = false;
 };
 

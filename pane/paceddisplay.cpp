@@ -68,9 +68,7 @@ void PacedDisplay::appendLine(const QString &line)
     end.beginEditBlock();
     // Explicit formats: the new paragraph would otherwise take the colours
     // of the device's last character.
-    if (pane->document()->isEmpty())
-        end.setCharFormat(QTextCharFormat());
-    else
+    if (!pane->document()->isEmpty())
         end.insertBlock(QTextBlockFormat(), QTextCharFormat());
     end.insertText(line, QTextCharFormat());
     reading->beginOwnMove();

@@ -45,8 +45,6 @@ public:
     ReturnWatch(const QString &portName, const DeviceIdentity &identity, QObject *parent = nullptr);
     ~ReturnWatch() override;
 
-    QString portName() const { return name; }
-
 #if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
 #else

@@ -321,7 +321,7 @@ void Tavlino::waitForReturn()
 void Tavlino::reopenReturnedDevice()
 {
     if (!serial->isOpen() && returnWatch)
-        openPort(returnWatch->portName(), openedRate);
+        openPort(openedName, openedRate);
 }
 
 namespace {

@@ -11,7 +11,6 @@
 class About;
 class HangUpWatch;
 class PacedDisplay;
-class ReturnWatch;
 class QCloseEvent;
 class QSettings;
 class Ui_Tavlino;
