@@ -2,9 +2,11 @@
 #include "ui_tavlino.h"
 
 #include "about.h"
+#include "announcer.h"
 
 #include "hangupwatch.h"
 #include "paceddisplay.h"
+#include "spokenreply.h"
 
 #include <QCloseEvent>
 #include <QLineEdit>
@@ -112,6 +114,8 @@ Tavlino::Tavlino(QWidget *parent) : QMainWindow(parent), ui(new Ui_Tavlino)
     connect(serial, &QSerialPort::errorOccurred, this, &Tavlino::serial_error_Occurred);
     about = new About(this);
     about->setModal(true);
+    spokenReply = new SpokenReply(new Announcer(this), this);
+    connect(ui->input, &QLineEdit::textEdited, spokenReply, &SpokenReply::personTyped);
 }
 
 Tavlino::~Tavlino()
@@ -186,12 +190,19 @@ void Tavlino::dataReadyToRead()
         return;
     }
 #endif
-    display->append(decoder.decode(serial->readAll()));
+    showReceived(serial->readAll());
 #ifdef Q_OS_UNIX
     // The first read after an update starts the wait for the next one.
     if (display->canWaitInDriver(0))
         holdReads();
 #endif
+}
+
+void Tavlino::showReceived(const QByteArray &bytes)
+{
+    const StyledText text = decoder.decode(bytes);
+    spokenReply->received(text.text);
+    display->append(text);
 }
 
 // While the pane waits out its pace, a device that talks steadily would
@@ -218,9 +229,9 @@ void Tavlino::takeHeldBytes()
         return;
     takingHeldBytes = true;
     serial->setReadBufferSize(0);
-    display->append(decoder.decode(serial->readAll()));
+    showReceived(serial->readAll());
     while (serial->isOpen() && bytesInDriver(*serial) > 0 && serial->waitForReadyRead(0))
-        display->append(decoder.decode(serial->readAll()));
+        showReceived(serial->readAll());
     takingHeldBytes = false;
 }
 
@@ -240,6 +251,9 @@ void Tavlino::on_btn_send_clicked()
                             QStringLiteral(" )"));
     }
     ui->input->addToHistory();
+    // Each key sent on its own is the person typing, not a question.
+    if (!ui->input_continu->isChecked())
+        spokenReply->expectReply();
 }
 
 void Tavlino::input_return_Pressed()
@@ -296,7 +310,7 @@ void Tavlino::closeLostPort()
     delete hangUpWatch;
     hangUpWatch = nullptr;
     disconnect(serial, SIGNAL(readyRead()), this, SLOT(dataReadyToRead()));
-    display->append(decoder.decode(serial->readAll()));
+    showReceived(serial->readAll());
     display->showAll();
     serial->close();
     serial->clearError();

@@ -13,6 +13,7 @@ class HangUpWatch;
 class PacedDisplay;
 class QCloseEvent;
 class QSettings;
+class SpokenReply;
 class Ui_Tavlino;
 
 class Tavlino : public QMainWindow
@@ -56,6 +57,7 @@ private:
     void closeLostPort();
     void waitForReturn();
     void reopenReturnedDevice();
+    void showReceived(const QByteArray &bytes);
     void holdReads();
     void takeHeldBytes();
 
@@ -74,6 +76,7 @@ private:
     qint32 openedRate = 0;
     ReturnWatch *returnWatch = nullptr;
     bool takingHeldBytes = false;
+    SpokenReply *spokenReply = nullptr;
 };
 
 #endif // TAVLINO_H
