@@ -3,6 +3,7 @@
 
 #include "about.h"
 #include "announcer.h"
+#include "comboentry.h"
 
 #include "hangupwatch.h"
 #include "paceddisplay.h"
@@ -115,6 +116,9 @@ Tavlino::Tavlino(QWidget *parent) : QMainWindow(parent), ui(new Ui_Tavlino)
     about = new About(this);
     about->setModal(true);
     spokenReply = new SpokenReply(new Announcer(this), this);
+    // Heard, the first line end would be silence.
+    ui->input_einde->setItemData(0, QStringLiteral("no line end"), Qt::AccessibleTextRole);
+    sayEntryOf(ui->input_einde);
     connect(ui->input, &QLineEdit::textEdited, spokenReply, &SpokenReply::personTyped);
 }
 
