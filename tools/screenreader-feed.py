@@ -24,121 +24,13 @@ follows it less than once for every ten inserts (it moves with each).
 
 import os
 import re
-import signal
 import subprocess
 import sys
-import tempfile
 import time
 
-TICK = os.sysconf("SC_CLK_TCK")
+from a11ydesktop import Desktop, cpu_seconds
+
 QUIET_AFTER = 10
-
-
-def cpu_seconds(pid):
-    try:
-        with open(f"/proc/{pid}/stat") as stat:
-            fields = stat.read().rsplit(")", 1)[1].split()
-        return (int(fields[11]) + int(fields[12])) / TICK
-    except (OSError, IndexError):
-        return None
-
-
-def children_of(pid):
-    found = []
-    for entry in os.listdir("/proc"):
-        if entry.isdigit():
-            try:
-                with open(f"/proc/{entry}/stat") as stat:
-                    if int(stat.read().rsplit(")", 1)[1].split()[1]) == pid:
-                        found.append(int(entry))
-            except (OSError, IndexError, ValueError):
-                pass
-    return found
-
-
-def descendants(pid):
-    result = [pid]
-    for child in children_of(pid):
-        result += descendants(child)
-    return result
-
-
-def wait_for(seconds, check):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if check():
-            return True
-        time.sleep(0.1)
-    return False
-
-
-class Desktop:
-    def __init__(self):
-        self.work = tempfile.mkdtemp(prefix="tavlino-sr-")
-        self.procs = []
-        env = {k: v for k, v in os.environ.items()
-               if k not in ("WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "AT_SPI_BUS_ADDRESS",
-                            "QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "DBUS_SESSION_BUS_ADDRESS")}
-        env.update(XDG_RUNTIME_DIR=self.work, XDG_CONFIG_HOME=f"{self.work}/config",
-                   HOME=self.work, GSETTINGS_BACKEND="memory",
-                   # No speech server: Orca writes what it would say to its log.
-                   SPEECHD_ADDRESS=f"unix_socket:{self.work}/no-speech-server")
-        self.env = env
-
-    def start(self, args, **kwargs):
-        proc = subprocess.Popen(args, env=self.env, **kwargs)
-        self.procs.append(proc)
-        return proc
-
-    def bus(self, *args):
-        return subprocess.run(["dbus-send", "--session", "--print-reply", "--reply-timeout=2000"]
-                              + list(args), env=self.env, capture_output=True, text=True).stdout
-
-    def up(self):
-        read_end, write_end = os.pipe()
-        self.start(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24",
-                    "-nolisten", "tcp"], pass_fds=[write_end], stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        with os.fdopen(read_end) as display:
-            self.env["DISPLAY"] = ":" + display.readline().strip()
-        with open(f"{self.work}/session.conf", "w") as conf:
-            conf.write(f"""<busconfig><type>session</type>
-  <listen>unix:path={self.work}/bus</listen><auth>EXTERNAL</auth>
-  <policy context="default"><allow send_destination="*"/><allow receive_sender="*"/>
-  <allow own="*"/></policy></busconfig>""")
-        self.start(["dbus-daemon", f"--config-file={self.work}/session.conf", "--nofork"])
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = f"unix:path={self.work}/bus"
-        wait_for(10, lambda: os.path.exists(f"{self.work}/bus"))
-        self.launcher = self.start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if not wait_for(10, lambda: "true" in self.bus(
-                "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
-                "org.freedesktop.DBus.NameHasOwner", "string:org.a11y.Bus")):
-            sys.exit("the accessibility bus did not come up")
-        self.bus("--dest=org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties.Set",
-                 "string:org.a11y.Status", "string:ScreenReaderEnabled", "variant:boolean:true")
-        self.orca_log = f"{self.work}/orca.log"
-        self.orca = self.start(["orca", "--debug-file", self.orca_log, "-u", f"{self.work}/orca"],
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        # Orca is ready once it has registered for events on the bus.
-        if not wait_for(30, lambda: os.path.exists(self.orca_log)
-                        and os.path.getsize(self.orca_log) > 10000):
-            sys.exit("Orca did not start")
-        time.sleep(3)
-
-    def bus_daemons(self):
-        return descendants(self.launcher.pid)
-
-    def down(self):
-        for proc in reversed(self.procs):
-            try:
-                for pid in descendants(proc.pid)[1:]:
-                    os.kill(pid, signal.SIGTERM)
-                proc.terminate()
-                proc.wait(5)
-            except (OSError, subprocess.TimeoutExpired):
-                proc.kill()
-        subprocess.run(["rm", "-rf", self.work])
 
 
 def run_once(desktop, bench, rate, seconds):

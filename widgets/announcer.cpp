@@ -16,17 +16,19 @@ QAccessibleInterface *noticeAccessible(const QString &className, QObject *object
     return nullptr;
 }
 
-// Named before it joins the window, whose accessibility may ask for it at
-// once.
 QWidget *newNotice(QWidget *window)
 {
-    auto *notice = new QWidget;
+    auto *notice = new QWidget(window);
     notice->setObjectName(noticeName);
     notice->setFocusPolicy(Qt::NoFocus);
     notice->setAttribute(Qt::WA_TransparentForMouseEvents);
-    notice->setParent(window);
     notice->setGeometry(0, 0, 0, 0);
     notice->hide();
+    // Qt keeps the accessibility it first made for a widget, which may have
+    // been before the widget had its name.
+    if (QAccessibleInterface *made = QAccessible::queryAccessibleInterface(notice);
+        made && made->role() != QAccessible::Notification)
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
     return notice;
 }
 #endif
@@ -44,7 +46,7 @@ Announcer::Announcer(QWidget *window) : QObject(window), window(window)
 
 void Announcer::say(const QString &text)
 {
-    if (text.isEmpty() || !QAccessible::isActive())
+    if (text.isEmpty())
         return;
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
     QAccessibleAnnouncementEvent announcement(window, text);
@@ -55,4 +57,5 @@ void Announcer::say(const QString &text)
     notice->setAccessibleName(text);
     notice->show();
 #endif
+    Q_EMIT said(text);
 }

@@ -13,10 +13,16 @@ class QWidget;
 // size with that role is shown again for each text.
 class Announcer : public QObject
 {
+    Q_OBJECT
+
 public:
     explicit Announcer(QWidget *window);
 
     void say(const QString &text);
+
+Q_SIGNALS:
+    // Handed to the screen reader, if one listens.
+    void said(const QString &text);
 
 private:
     QWidget *window = nullptr;

@@ -133,8 +133,6 @@ void sayEntryOf(QComboBox *box)
         made && !dynamic_cast<ComboBoxEntry *>(made))
         QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
     QObject::connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), box, [box] {
-        if (!QAccessible::isActive())
-            return;
         QAccessibleTextInsertEvent inserted(box, 0, spokenEntry(box));
         QAccessible::updateAccessibility(&inserted);
     });

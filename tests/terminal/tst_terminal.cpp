@@ -2,6 +2,8 @@
 
 #include "historylineedit.h"
 #include "paceddisplay.h"
+#include "announcer.h"
+#include "spokenreply.h"
 #include "tavlino.h"
 #include "ui_tavlino.h"
 
@@ -87,6 +89,7 @@ private:
     void setLineEnd(int index) { widget<QComboBox>("input_einde")->setCurrentIndex(index); }
     void setEcho(bool on) { widget<QCheckBox>("input_echo")->setChecked(on); }
     QString shown() { return output()->toPlainText(); }
+
 
 private slots:
     void initTestCase()
@@ -593,6 +596,68 @@ private slots:
         QVERIFY(!shown().contains(QLatin1String("typed")));
         QTest::keyClick(output(), Qt::Key_Tab);
         QVERIFY(!output()->hasFocus());
+    }
+
+    void screenReaderSaysTheReplyToASentLine_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("typedMeanwhile");
+        QTest::addColumn<bool>("continuous");
+        QTest::addColumn<QStringList>("said");
+        const QByteArray answer("firmware 1.4.2\r\nboard rev C\r\n\r\nok\r\n> ");
+        QTest::newRow("answer and prompt, blank line left out")
+            << answer << "" << false
+            << QStringList{QStringLiteral("firmware 1.4.2\nboard rev C\nok\n> ")};
+        QByteArray stream;
+        for (int line = 1; line <= 32; ++line)
+            stream += "line " + QByteArray::number(line) + "\r\n";
+        QStringList first20;
+        for (int line = 1; line <= 20; ++line)
+            first20 << QStringLiteral("line %1").arg(line);
+        QTest::newRow("twenty lines, then how many more")
+            << stream << "" << false << QStringList{(first20 << "12 more lines").join(u'\n')};
+        QTest::newRow("typing again: nothing") << answer << "v" << false << QStringList();
+        QTest::newRow("continuous mode: nothing") << answer << "" << true << QStringList();
+    }
+    void screenReaderSaysTheReplyToASentLine()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, typedMeanwhile);
+        QFETCH(bool, continuous);
+        QFETCH(QStringList, said);
+        QSignalSpy spoken(window->findChild<Announcer *>(), &Announcer::said);
+        QVERIFY(openDevice());
+        widget<QCheckBox>("input_continu")->setChecked(continuous);
+        QTest::keyClicks(input(), QStringLiteral("v"));
+        if (!continuous)
+            QTest::keyClick(input(), Qt::Key_Return);
+        QTRY_VERIFY(device->received().startsWith("v"));
+        QTest::keyClicks(input(), typedMeanwhile);
+        QVERIFY(deliver(reply));
+        QTRY_VERIFY(shown().endsWith(QString::fromLatin1(reply).split("\r\n").last()));
+        QTest::qWait(3 * SpokenReply::pause);
+        QStringList texts;
+        for (const auto &arguments : spoken)
+            texts << arguments.at(0).toString();
+        QCOMPARE(texts, said);
+    }
+
+    void eindeSaysItsEntry()
+    {
+        auto *einde = widget<QComboBox>("input_einde");
+        einde->setCurrentIndex(0);
+        QAccessibleInterface *box = QAccessible::queryAccessibleInterface(einde);
+        QVERIFY(box);
+#if QT_VERSION < QT_VERSION_CHECK(6, 5, 0)
+        QCOMPARE(box->textInterface()->text(0, box->textInterface()->characterCount()),
+                 QStringLiteral("no line end"));
+        QCOMPARE(box->textInterface()->selectionCount(), 1);
+        einde->setCurrentIndex(2);
+        QCOMPARE(box->textInterface()->text(0, 4), QStringLiteral("\\r\\n"));
+#else
+        QCOMPARE(box->selectionInterface()->selectedItem(0)->text(QAccessible::Name),
+                 QStringLiteral("no line end"));
+#endif
     }
 
     void echoStartsAParagraphAndTheReplyContinuesIt()
