@@ -2,7 +2,6 @@
 
 #include "announcer.h"
 
-
 SpokenReply::SpokenReply(Announcer *announcer, QObject *parent)
     : QObject(parent), announcer(announcer)
 {

@@ -121,7 +121,7 @@ def main():
         device = Device()
         desktop.start([program], env=dict(desktop.env, QT_QPA_PLATFORM="xcb",
                                           XDG_CONFIG_HOME=f"{desktop.work}/settings"),
-                      stderr=subprocess.DEVNULL)
+                      stderr=None if os.environ.get("KEEP_ORCA_LOG") else subprocess.DEVNULL)
         listener = Listener(desktop)
         window = subprocess.run(["xdotool", "search", "--sync", "--name", "^Tavlino$"],
                                 env=desktop.env, capture_output=True, text=True, timeout=20).stdout.split()

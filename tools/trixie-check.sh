@@ -10,6 +10,7 @@
 # 3. Then trixie's lintian and appstreamcli check the package (and a DEB
 #    built elsewhere, on Debian 12), and it is removed again.
 # 4. The Qt 6 build with -Werror and the whole test suite run offscreen.
+# 5. trixie's Orca listens to the program built there (tools/orca-check.py).
 # Everything is unmounted, nothing is left running, and the chroot goes.
 set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
@@ -81,4 +82,9 @@ in_chroot 'apt-get remove -y -qq tavlino >/dev/null'
 step "Qt 6 build with -Werror, and the tests"
 in_chroot 'cmake -S . -B build-qt6 -DTAVLINO_QT=6 -DTAVLINO_WERROR=ON >/dev/null && cmake --build build-qt6 -j2 >/dev/null'
 in_chroot 'ctest --test-dir build-qt6 --output-on-failure'
+
+step "what a person hears with trixie's Orca and Qt 6.8"
+in_chroot 'apt-get install -y -qq --no-install-recommends orca at-spi2-core dbus-daemon dbus-bin xvfb xauth openbox xdotool x11-utils >/dev/null'
+in_chroot 'dpkg-query -W -f="\${Package} \${Version}\n" orca at-spi2-core'
+in_chroot './tools/orca-check.py build-qt6/tavlino'
 step "done"

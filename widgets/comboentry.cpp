@@ -1,8 +1,8 @@
 #include "comboentry.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QAbstractItemView>
 #include <QComboBox>
 
 // From Qt 6.5 on, the box's own accessibility has a Selection interface,
@@ -78,8 +78,7 @@ public:
         *start = *end = -1;
         return QString();
     }
-    QString textAfterOffset(int, QAccessible::TextBoundaryType, int *start,
-                            int *end) const override
+    QString textAfterOffset(int, QAccessible::TextBoundaryType, int *start, int *end) const override
     {
         *start = *end = -1;
         return QString();

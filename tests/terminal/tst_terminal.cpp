@@ -1,8 +1,8 @@
 #include "testsupport.h"
 
+#include "announcer.h"
 #include "historylineedit.h"
 #include "paceddisplay.h"
-#include "announcer.h"
 #include "spokenreply.h"
 #include "tavlino.h"
 #include "ui_tavlino.h"
@@ -89,7 +89,6 @@ private:
     void setLineEnd(int index) { widget<QComboBox>("input_einde")->setCurrentIndex(index); }
     void setEcho(bool on) { widget<QCheckBox>("input_echo")->setChecked(on); }
     QString shown() { return output()->toPlainText(); }
-
 
 private slots:
     void initTestCase()
@@ -649,14 +648,23 @@ private slots:
         QAccessibleInterface *box = QAccessible::queryAccessibleInterface(einde);
         QVERIFY(box);
 #if QT_VERSION < QT_VERSION_CHECK(6, 5, 0)
+        QVERIFY(box->textInterface());
         QCOMPARE(box->textInterface()->text(0, box->textInterface()->characterCount()),
                  QStringLiteral("no line end"));
         QCOMPARE(box->textInterface()->selectionCount(), 1);
         einde->setCurrentIndex(2);
         QCOMPARE(box->textInterface()->text(0, 4), QStringLiteral("\\r\\n"));
 #else
-        QCOMPARE(box->selectionInterface()->selectedItem(0)->text(QAccessible::Name),
-                 QStringLiteral("no line end"));
+        // Qt's own box: the entry is a selected child of its list.
+        const auto spoken = [](QAccessibleInterface *list) {
+            QStringList names;
+            for (int row = 0; list && row < list->childCount(); ++row)
+                if (QAccessibleInterface *item = list->child(row))
+                    names << item->text(QAccessible::Name);
+            return names;
+        };
+        QVERIFY(box->childCount() > 0);
+        QCOMPARE(spoken(box->child(0)).value(0), QStringLiteral("no line end"));
 #endif
     }
 
