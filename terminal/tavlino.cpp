@@ -115,7 +115,7 @@ Tavlino::Tavlino(QWidget *parent) : QMainWindow(parent), ui(new Ui_Tavlino)
     connect(serial, &QSerialPort::errorOccurred, this, &Tavlino::serial_error_Occurred);
     about = new About(this);
     about->setModal(true);
-    spokenReply = new SpokenReply(new Announcer(this), this);
+    spokenReply = new SpokenReply(new Announcer(this, this), this);
     // Heard, the first line end would be silence.
     ui->input_einde->setItemData(0, QStringLiteral("no line end"), Qt::AccessibleTextRole);
     sayEntryOf(ui->input_einde);

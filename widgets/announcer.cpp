@@ -35,7 +35,7 @@ QWidget *newNotice(QWidget *window)
 
 } // namespace
 
-Announcer::Announcer(QWidget *window) : QObject(window), window(window)
+Announcer::Announcer(QWidget *window, QObject *parent) : QObject(parent), window(window)
 {
 #if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
     static const bool installed = (QAccessible::installFactory(noticeAccessible), true);

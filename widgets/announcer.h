@@ -16,7 +16,8 @@ class Announcer : public QObject
     Q_OBJECT
 
 public:
-    explicit Announcer(QWidget *window);
+    // Said texts come from the window; the announcer lives as long as parent.
+    Announcer(QWidget *window, QObject *parent);
 
     void say(const QString &text);
 
