@@ -14,8 +14,9 @@ xdotool and reads what Orca said from its debug log:
   version, Return           the device's three-line answer, the focus
                             staying in the input line
   Tab to the pane while the device streams a line every 100 ms,
-  Ctrl+Home, Down, Down     the answer's lines one by one: the caret keeps
+  Ctrl+Home, Down, Down, Up the answer's lines one by one: the caret keeps
                             its place while the stream arrives
+  Right                     the character at the caret
 
 Prints each step with what Orca said and exits 1 when one was not heard.
 """
@@ -96,7 +97,9 @@ class Listener:
                 xdotool += [a for m in reversed(modifiers) for a in ("keyup", m)]
                 subprocess.run(xdotool, env=self.desktop.env)
             time.sleep(0.3)
-        heard = lambda: all(any(e in s for s in self.spoken()) for e in expected)
+        # A character is heard alone; anything longer may come with more.
+        says = lambda s, e: s.strip() == e if len(e) == 1 else e in s
+        heard = lambda: all(any(says(s, e) for s in self.spoken()) for e in expected)
         wait_for(seconds, heard)
         time.sleep(0.5)
         said = [re.sub(r"\s*\n\s*", " / ", s) for s in self.spoken()
@@ -162,6 +165,8 @@ def main():
             ("Ctrl+Home", ["ctrl+Home"], [ANSWER[0]]),
             ("Down", ["Down"], [ANSWER[1]]),
             ("Down", ["Down"], [ANSWER[2]]),
+            ("Up", ["Up"], [ANSWER[1]]),
+            ("Right: a character", ["Right"], ["o"]),
         ]:
             ok, said = listener.step(keys, expected)
             report(label, expected, ok, said)
