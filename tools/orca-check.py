@@ -93,7 +93,7 @@ class Listener:
                 # Home alone.
                 *modifiers, key = key.split("+")
                 xdotool = ["xdotool"] + [a for m in modifiers for a in ("keydown", m)] + ["key", key]
-                xdotool += ["sleep", "0.15"] if modifiers else []
+                xdotool += ["sleep", "0.3"] if modifiers else []
                 xdotool += [a for m in reversed(modifiers) for a in ("keyup", m)]
                 subprocess.run(xdotool, env=self.desktop.env)
             time.sleep(0.3)
