@@ -23,9 +23,10 @@ void SpokenReply::received(QStringView text)
 {
     if (!listening)
         return;
+    // What starts this late is no longer the reply: saying what was
+    // gathered ends the wait.
     if (sinceSent.elapsed() > window) {
         sayGathered();
-        stopListening();
         return;
     }
     qsizetype start = 0;

@@ -32,6 +32,9 @@ import tty
 from a11ydesktop import Desktop, wait_for
 
 ANSWER = ["firmware 1.4.2 built Dec 8 2026", "board rev C", "ok"]
+# The program says a reply that starts within 5 s of the send; the stream
+# starts after that, so that it is not part of the reply.
+STREAM_AFTER = 6
 
 
 class Device:
@@ -52,7 +55,7 @@ class Device:
             except OSError:
                 return
         os.write(self.master, "".join(line + "\r\n" for line in ANSWER).encode())
-        time.sleep(SpokenWindow)
+        time.sleep(STREAM_AFTER)
         self.streaming.set()
         tick = 0
         while True:
@@ -62,11 +65,6 @@ class Device:
             except OSError:
                 return
             time.sleep(0.1)
-
-
-# The program says a reply that starts within 5 s of the send; the stream
-# starts after that, so that it is not part of the reply.
-SpokenWindow = 6
 
 
 class Listener:
@@ -157,7 +155,7 @@ def main():
         for label, keys, expected in steps:
             ok, said = listener.step(keys, expected)
             report(label, expected, ok, said)
-        if not device.streaming.wait(SpokenWindow + 5):
+        if not device.streaming.wait(STREAM_AFTER + 5):
             sys.exit("the device never started streaming")
         time.sleep(1)
         for label, keys, expected in [
