@@ -599,14 +599,18 @@ private slots:
 
     void screenReaderSaysTheReplyToASentLine_data()
     {
-        QTest::addColumn<QByteArray>("reply");
+        // Pieces the device sends, each after the reply has paused.
+        QTest::addColumn<QByteArrayList>("reply");
         QTest::addColumn<QString>("typedMeanwhile");
         QTest::addColumn<bool>("continuous");
         QTest::addColumn<QStringList>("said");
         const QByteArray answer("firmware 1.4.2\r\nboard rev C\r\n\r\nok\r\n> ");
         QTest::newRow("answer and prompt, blank line left out")
-            << answer << "" << false
+            << QByteArrayList{answer} << "" << false
             << QStringList{QStringLiteral("firmware 1.4.2\nboard rev C\nok\n> ")};
+        QTest::newRow("a prompt said once, then the rest of its line")
+            << QByteArrayList{"ok\r\n> ", "ls\r\nboot.bin\r\n"} << "" << false
+            << QStringList{QStringLiteral("ok\n> "), QStringLiteral("ls\nboot.bin")};
         QByteArray stream;
         for (int line = 1; line <= 32; ++line)
             stream += "line " + QByteArray::number(line) + "\r\n";
@@ -614,13 +618,20 @@ private slots:
         for (int line = 1; line <= 20; ++line)
             first20 << QStringLiteral("line %1").arg(line);
         QTest::newRow("twenty lines, then how many more")
-            << stream << "" << false << QStringList{(first20 << "12 more lines").join(u'\n')};
-        QTest::newRow("typing again: nothing") << answer << "v" << false << QStringList();
-        QTest::newRow("continuous mode: nothing") << answer << "" << true << QStringList();
+            << QByteArrayList{stream} << "" << false
+            << QStringList{first20.join(u'\n') + QStringLiteral("\n12 more lines")};
+        QTest::newRow("past twenty, one more line")
+            << QByteArrayList{stream, "line 33\r\n"} << "" << false
+            << QStringList{first20.join(u'\n') + QStringLiteral("\n12 more lines"),
+                           QStringLiteral("1 more line")};
+        QTest::newRow("typing again: nothing")
+            << QByteArrayList{answer} << "v" << false << QStringList();
+        QTest::newRow("continuous mode: nothing")
+            << QByteArrayList{answer} << "" << true << QStringList();
     }
     void screenReaderSaysTheReplyToASentLine()
     {
-        QFETCH(QByteArray, reply);
+        QFETCH(QByteArrayList, reply);
         QFETCH(QString, typedMeanwhile);
         QFETCH(bool, continuous);
         QFETCH(QStringList, said);
@@ -632,9 +643,11 @@ private slots:
             QTest::keyClick(input(), Qt::Key_Return);
         QTRY_VERIFY(device->received().startsWith("v"));
         QTest::keyClicks(input(), typedMeanwhile);
-        QVERIFY(deliver(reply));
-        QTRY_VERIFY(shown().endsWith(QString::fromLatin1(reply).split("\r\n").last()));
-        QTest::qWait(3 * SpokenReply::pause);
+        for (const QByteArray &piece : std::as_const(reply)) {
+            QVERIFY(deliver(piece));
+            QTRY_VERIFY(shown().endsWith(QString::fromLatin1(piece).split("\r\n").last()));
+            QTest::qWait(3 * SpokenReply::pause);
+        }
         QStringList texts;
         for (const auto &arguments : spoken)
             texts << arguments.at(0).toString();
