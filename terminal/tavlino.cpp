@@ -6,7 +6,11 @@
 #include "comboentry.h"
 
 #include "hangupwatch.h"
+#include "lendwatch.h"
 #include "paceddisplay.h"
+#include "portbox.h"
+#include "portlist.h"
+#include "portlistwatch.h"
 #include "spokenreply.h"
 
 #include <QCloseEvent>
@@ -111,11 +115,17 @@ Tavlino::Tavlino(QWidget *parent) : QMainWindow(parent), ui(new Ui_Tavlino)
                              QStringLiteral("Tavlino"));
     loadSettings();
     listSerialPorts();
+    // The list is read again when the person opens it, and when a device
+    // comes or goes.
+    connect(ui->input_com, &PortBox::popupAboutToShow, this, &Tavlino::listSerialPorts);
+    portListWatch = new PortListWatch(this);
+    connect(portListWatch, &PortListWatch::changed, this, &Tavlino::listSerialPorts);
     serial = new QSerialPort(this);
     connect(serial, &QSerialPort::errorOccurred, this, &Tavlino::serial_error_Occurred);
     about = new About(this);
     about->setModal(true);
-    spokenReply = new SpokenReply(new Announcer(this, this), this);
+    announcer = new Announcer(this, this);
+    spokenReply = new SpokenReply(announcer, this);
     // Heard, the first line end would be silence.
     ui->input_einde->setItemData(0, QStringLiteral("no line end"), Qt::AccessibleTextRole);
     sayEntryOf(ui->input_einde);
@@ -130,9 +140,23 @@ Tavlino::~Tavlino()
 
 void Tavlino::listSerialPorts()
 {
-    const auto ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &port : ports)
-        ui->input_com->insertItem(ui->input_com->count(), port.portName());
+    QVector<PortEntry> entries = presentPorts();
+    // The port of the session stays listed, whatever it is named.
+    const bool inSession = serial && (serial->isOpen() || lent || returnWatch);
+    if (inSession) {
+        const bool listed = std::any_of(entries.begin(), entries.end(), [this](const PortEntry &e) {
+            return portNameFor(e.name) == openedName ||
+                   QStringLiteral("/dev/") + e.name == openedName;
+        });
+        if (!listed) {
+            entries << entryFor(openedName);
+            entries = inListOrder(entries);
+        }
+    }
+    QVector<PortBox::Port> ports;
+    for (const PortEntry &entry : qAsConst(entries))
+        ports << PortBox::Port(entry.name, entryText(entry));
+    ui->input_com->setPorts(ports);
 }
 
 void Tavlino::on_btn_Open_clicked()
@@ -144,7 +168,31 @@ void Tavlino::on_btn_Open_clicked()
     openPort(portNameFor(ui->input_com->currentText()), rate);
 }
 
+// Starts a session on the port: whichever port opened, a lost one is no
+// longer waited for, and one lent is not taken back.
 bool Tavlino::openPort(const QString &name, qint32 rate)
+{
+    // Qt 6.8 drops whatever the driver held before the port was opened (a
+    // pty's earlier output, input left over from another program), Qt 5.15
+    // and 6.4 pass it on: drop it on every Qt, so that Open always starts
+    // with what the device says from then on.
+    if (!openSerial(name, rate))
+        return false;
+    serial->clear(QSerialPort::Input);
+    endWaits();
+    openedName = name;
+    openedDevice = identityOf(name);
+    openedRate = rate;
+    lendWatch = new LendWatch(serial, this);
+    connect(lendWatch, &LendWatch::wanted, this, &Tavlino::lendPort);
+    connect(lendWatch, &LendWatch::free, this, &Tavlino::takeBackPort);
+    showSessionState();
+    return true;
+}
+
+// Opens the port and wires it to the window; the session around it stays
+// as it is.
+bool Tavlino::openSerial(const QString &name, qint32 rate)
 {
     serial->setPortName(name);
     // Qt reaches rates without a termios constant (250000, 74880) through
@@ -154,28 +202,61 @@ bool Tavlino::openPort(const QString &name, qint32 rate)
     serial->setReadBufferSize(0);
     if (!serial->open(QIODevice::ReadWrite))
         return false;
-    // Qt 6.8 drops whatever the driver held before the port was opened (a
-    // pty's earlier output, input left over from another program), Qt 5.15
-    // and 6.4 pass it on: drop it on every Qt, so that Open always starts
-    // with what the device says from then on.
-    serial->clear(QSerialPort::Input);
     decoder.reset();
     hangUpWatch = new HangUpWatch(serial, this);
     connect(hangUpWatch, &HangUpWatch::hungUp, this, &Tavlino::closeLostPort);
-    ui->btn_send->setEnabled(true);
     connect(serial, SIGNAL(readyRead()), this, SLOT(dataReadyToRead()), Qt::UniqueConnection);
-    ui->btn_Open->setEnabled(false);
-    openedName = name;
-    openedDevice = identityOf(name);
-    openedRate = rate;
-    // Whichever port opened, a lost one is no longer waited for. The watch
-    // may be the one asking for this open.
-    if (returnWatch) {
-        returnWatch->disconnect(this);
-        returnWatch->deleteLater();
-        returnWatch = nullptr;
-    }
     return true;
+}
+
+void Tavlino::closeSerial(LineOnClose line)
+{
+    // Its notifier must be gone before the descriptor it watches closes.
+    delete hangUpWatch;
+    hangUpWatch = nullptr;
+    disconnect(serial, SIGNAL(readyRead()), this, SLOT(dataReadyToRead()));
+    if (line == LeaveLine)
+        closeLeavingLine(serial);
+    else
+        serial->close();
+    serial->clearError();
+}
+
+// The lost device is no longer waited for, nor the lent one taken back.
+// Either watch may be the one whose news led here: they go once it is told.
+void Tavlino::endWaits()
+{
+    for (QObject *watch :
+         {static_cast<QObject *>(returnWatch), static_cast<QObject *>(lendWatch)}) {
+        if (watch) {
+            watch->disconnect(this);
+            watch->deleteLater();
+        }
+    }
+    returnWatch = nullptr;
+    lendWatch = nullptr;
+    lent = false;
+}
+
+// Open, or waited for (lent, or lost until it comes back), or closed.
+void Tavlino::showSessionState()
+{
+    const bool open = serial->isOpen();
+    ui->btn_send->setEnabled(open);
+    ui->btn_Open->setEnabled(!open);
+    ui->btn_close->setEnabled(open || lent || returnWatch);
+}
+
+void Tavlino::on_btn_close_clicked()
+{
+    endWaits();
+    if (serial->isOpen()) {
+        // Everything the device said up to now, on the screen at once.
+        readEverything();
+        display->showAll();
+        closeSerial();
+    }
+    showSessionState();
 }
 
 // How a received byte travels: the port's readyRead → dataReadyToRead reads
@@ -231,12 +312,25 @@ void Tavlino::takeHeldBytes()
 {
     if (!serial->isOpen() || serial->readBufferSize() == 0)
         return;
+    readEverything();
+}
+
+void Tavlino::readEverything()
+{
     takingHeldBytes = true;
     serial->setReadBufferSize(0);
     showReceived(serial->readAll());
-    while (serial->isOpen() && bytesInDriver(*serial) > 0 && serial->waitForReadyRead(0))
+    while (serial->isOpen() && bytesInDriver(*serial) > 0 && !isLentNow() &&
+           serial->waitForReadyRead(0))
         showReceived(serial->readAll());
     takingHeldBytes = false;
+}
+
+// What another program opened is its own from then on: asked before every
+// read from the device that Qt's notifier does not make.
+bool Tavlino::isLentNow()
+{
+    return lendWatch && lendWatch->isWanted();
 }
 
 void Tavlino::on_btn_send_clicked()
@@ -310,17 +404,12 @@ void Tavlino::closeLostPort()
 {
     if (!serial->isOpen())
         return;
-    // Its notifier must be gone before the descriptor it watches closes.
-    delete hangUpWatch;
-    hangUpWatch = nullptr;
-    disconnect(serial, SIGNAL(readyRead()), this, SLOT(dataReadyToRead()));
     showReceived(serial->readAll());
     display->showAll();
-    serial->close();
-    serial->clearError();
-    ui->btn_send->setEnabled(false);
-    ui->btn_Open->setEnabled(true);
+    closeSerial();
+    endWaits();
     waitForReturn();
+    showSessionState();
 }
 
 // A board with native USB leaves the system whenever it resets or is
@@ -340,6 +429,47 @@ void Tavlino::reopenReturnedDevice()
 {
     if (!serial->isOpen() && returnWatch)
         openPort(openedName, openedRate);
+}
+
+// Another program has opened the device: a flasher, another terminal. It
+// gets the device as if this window were not there: nothing more is read,
+// and its line settings stay its own.
+void Tavlino::lendPort()
+{
+    // What Qt read before that program opened the device is shown.
+    showReceived(serial->readAll());
+    display->showAll();
+    closeSerial(LeaveLine);
+    lent = true;
+    lendWatch->setHeld(false);
+    showSessionState();
+    tellOfPort(tr("%1 lent to another program").arg(openedName));
+}
+
+// The other program has closed the device: the board's first words after
+// it (a new firmware's boot log) are read at once, and nothing the driver
+// holds is dropped.
+void Tavlino::takeBackPort()
+{
+    if (!openSerial(openedName, openedRate)) {
+        // Flashing made the device leave the system; it may come back.
+        endWaits();
+        waitForReturn();
+        showSessionState();
+        tellOfPort(tr("%1 not back after another program closed it").arg(openedName));
+        return;
+    }
+    lent = false;
+    lendWatch->setHeld(true);
+    showSessionState();
+    tellOfPort(tr("%1 back").arg(openedName));
+}
+
+// In the pane, as the echo is, and to a screen reader.
+void Tavlino::tellOfPort(const QString &news)
+{
+    display->appendLine(QStringLiteral("--- ") + news + QStringLiteral(" ---"));
+    announcer->say(news);
 }
 
 namespace {

@@ -9,8 +9,11 @@
 #include <QString>
 
 class About;
+class Announcer;
 class HangUpWatch;
+class LendWatch;
 class PacedDisplay;
+class PortListWatch;
 class QCloseEvent;
 class QSettings;
 class SpokenReply;
@@ -36,6 +39,7 @@ protected:
     //   serial_error_Occurred (the port's errorOccurred) in the constructor,
     //   where Return in the Com and Baud boxes is also tied to btn_Open's
     //   click;
+    //   on_btn_close_clicked is connected by name too;
     // - dataReadyToRead (the port's readyRead) on a successful Open;
     // - input_key_Pressed (input's textEdited) only while Continu is checked.
 private Q_SLOTS:
@@ -48,18 +52,29 @@ private Q_SLOTS:
     void on_actionAbout_triggered();
     void on_input_continu_stateChanged(int arg1);
     void serial_error_Occurred(QSerialPort::SerialPortError error);
+    void on_btn_close_clicked();
 
 private:
     void loadSettings();
     void saveSettings();
     void listSerialPorts();
     bool openPort(const QString &name, qint32 rate);
+    bool openSerial(const QString &name, qint32 rate);
+    enum LineOnClose { RestoreLine, LeaveLine };
+    void closeSerial(LineOnClose line = RestoreLine);
+    void endWaits();
+    void showSessionState();
     void closeLostPort();
     void waitForReturn();
     void reopenReturnedDevice();
+    void lendPort();
+    void takeBackPort();
     void showReceived(const QByteArray &bytes);
     void holdReads();
     void takeHeldBytes();
+    void readEverything();
+    bool isLentNow();
+    void tellOfPort(const QString &news);
 
     Ui_Tavlino *ui = nullptr;
     QSerialPort *serial = nullptr;
@@ -75,7 +90,13 @@ private:
     DeviceIdentity openedDevice;
     qint32 openedRate = 0;
     ReturnWatch *returnWatch = nullptr;
+    // While the port is open or lent to another program, what hears of that
+    // program's opening and closing the device.
+    LendWatch *lendWatch = nullptr;
+    bool lent = false;
+    PortListWatch *portListWatch = nullptr;
     bool takingHeldBytes = false;
+    Announcer *announcer = nullptr;
     SpokenReply *spokenReply = nullptr;
 };
 

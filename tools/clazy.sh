@@ -16,9 +16,9 @@ build=$(cd "${1:-build}" && pwd)
 root=$(cd "$(dirname "$0")/.." && pwd)
 checks=level2,no-connect-by-name,no-old-style-connect,no-missing-qobject-macro
 status=0
-for source in "$root"/terminal/*.cpp "$root"/pane/*.cpp "$root"/widgets/*.cpp; do
+for source in "$root"/terminal/*.cpp "$root"/port/*.cpp "$root"/pane/*.cpp "$root"/widgets/*.cpp; do
     output=$(clazy-standalone -p "$build" --checks=$checks --ignore-dirs="^($build|/usr)/" \
-        --header-filter="^$root/(terminal|pane|widgets)/" "$source" 2>&1) || status=1
+        --header-filter="^$root/(terminal|port|pane|widgets)/" "$source" 2>&1) || status=1
     if printf '%s\n' "$output" | grep -q 'warning:\|error:'; then
         printf '%s\n' "$output"
         status=1

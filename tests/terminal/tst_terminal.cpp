@@ -891,12 +891,13 @@ private slots:
         QTest::addColumn<DeviceIdentity>("opened");
         QTest::addColumn<DeviceIdentity>("now");
         QTest::addColumn<bool>("same");
-        const DeviceIdentity esp{true, 0x303a, 0x1001, QStringLiteral("7C:DF:A1:00:11:22")};
+        const DeviceIdentity esp{true, 0x303a, 0x1001, QStringLiteral("7C:DF:A1:00:11:22"),
+                                 QStringLiteral("ESP32-S3")};
         DeviceIdentity otherSerial = esp;
         otherSerial.serialNumber = QStringLiteral("7C:DF:A1:00:33:44");
         DeviceIdentity otherProduct = esp;
         otherProduct.product = 0x0002;
-        const DeviceIdentity noSerial{true, 0x1a86, 0x7523, QString()};
+        const DeviceIdentity noSerial{true, 0x1a86, 0x7523, QString(), QString()};
         QTest::newRow("the board again") << esp << esp << true;
         QTest::newRow("another board of the same kind") << esp << otherSerial << false;
         QTest::newRow("another product") << esp << otherProduct << false;

@@ -15,6 +15,8 @@ struct DeviceIdentity {
     quint16 vendor = 0;
     quint16 product = 0;
     QString serialNumber;
+    // What the device calls itself (its USB product string), if anything.
+    QString description;
 };
 
 // The device behind a port name or path as the system describes it now

@@ -41,6 +41,7 @@ DeviceIdentity identityFromQt(const QString &portName)
         identity.vendor = port.vendorIdentifier();
         identity.product = port.productIdentifier();
         identity.serialNumber = port.serialNumber();
+        identity.description = port.description();
         break;
     }
     return identity;
@@ -77,6 +78,7 @@ DeviceIdentity identityFromSysfs(const QString &portName)
             identity.product = sysfsValue(folder, "idProduct").toUShort(&productOk, 16);
             identity.usb = vendorOk && productOk;
             identity.serialNumber = sysfsValue(folder, "serial");
+            identity.description = sysfsValue(folder, "product");
             break;
         }
         folder = QFileInfo(folder).path();
