@@ -62,15 +62,30 @@ void PacedDisplay::append(const StyledText &text)
 
 void PacedDisplay::appendLine(const QString &line)
 {
+    insertOwnLine(line, EchoLine);
+}
+
+void PacedDisplay::appendNotice(const QString &line)
+{
+    insertOwnLine(line, NoticeLine);
+}
+
+void PacedDisplay::insertOwnLine(const QString &line, OwnLine kind)
+{
     showAll();
     QTextCursor end(pane->document());
     end.movePosition(QTextCursor::End);
     end.beginEditBlock();
+    // A notice needs no new paragraph where a line has just ended.
+    const QString last = end.block().text();
+    const bool atLineStart = last.isEmpty() || last.endsWith(QChar::LineSeparator);
     // Explicit formats: the new paragraph would otherwise take the colours
     // of the device's last character.
-    if (!pane->document()->isEmpty())
+    if (!pane->document()->isEmpty() && (kind == EchoLine || !atLineStart))
         end.insertBlock(QTextBlockFormat(), QTextCharFormat());
     end.insertText(line, QTextCharFormat());
+    if (kind == NoticeLine)
+        end.insertBlock(QTextBlockFormat(), QTextCharFormat());
     reading->beginOwnMove();
     end.endEditBlock();
     if (reading->followsNewText())

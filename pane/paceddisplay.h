@@ -57,6 +57,10 @@ public:
     // Adds a line of the program's own as a paragraph of its own, in the
     // pane's own colours, below everything queued.
     void appendLine(const QString &line);
+    // Adds a line of the program's own that stands apart from the device's
+    // text (the port lent and back): on a line of its own, and what the
+    // device sends next starts below it.
+    void appendNotice(const QString &line);
     // Puts everything queued into the pane now, for example before the
     // program adds a line of its own below it.
     void showAll();
@@ -74,6 +78,8 @@ Q_SIGNALS:
     void aboutToShow();
 
 private:
+    enum OwnLine { EchoLine, NoticeLine };
+    void insertOwnLine(const QString &line, OwnLine kind);
     void scheduleShow();
     void showDue();
     bool hasUnshownText() const;

@@ -468,7 +468,7 @@ void Tavlino::takeBackPort()
 // In the pane, as the echo is, and to a screen reader.
 void Tavlino::tellOfPort(const QString &news)
 {
-    display->appendLine(QStringLiteral("--- ") + news + QStringLiteral(" ---"));
+    display->appendNotice(QStringLiteral("--- ") + news + QStringLiteral(" ---"));
     announcer->say(news);
 }
 

@@ -6,7 +6,8 @@ set -e
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 
-packages="cmake make g++ qtbase5-dev libqt5serialport5-dev fonts-dejavu-core"
+# python3-serial: pyserial's miniterm is the tests' other program on a lent port.
+packages="cmake make g++ qtbase5-dev libqt5serialport5-dev fonts-dejavu-core python3-serial"
 case " $* " in
 *" --qt6 "*) packages="$packages qt6-base-dev qt6-serialport-dev dpkg-dev file" ;;
 esac

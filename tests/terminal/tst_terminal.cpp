@@ -3,6 +3,8 @@
 #include "announcer.h"
 #include "historylineedit.h"
 #include "paceddisplay.h"
+#include "portbox.h"
+#include "portlist.h"
 #include "spokenreply.h"
 #include "tavlino.h"
 #include "ui_tavlino.h"
@@ -18,6 +20,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -30,7 +33,12 @@
 #include <algorithm>
 #include <memory>
 
+#ifdef Q_OS_LINUX
+#include <unistd.h>
+#endif
+
 Q_DECLARE_METATYPE(DeviceIdentity)
+Q_DECLARE_METATYPE(PortEntry)
 
 class TerminalTest : public QObject
 {
@@ -52,6 +60,7 @@ private:
     QPlainTextEdit *output() { return widget<QPlainTextEdit>("output"); }
     QPushButton *sendButton() { return widget<QPushButton>("btn_send"); }
     QPushButton *openButton() { return widget<QPushButton>("btn_Open"); }
+    QPushButton *closeButton() { return widget<QPushButton>("btn_close"); }
     QSerialPort *port() { return window->findChild<QSerialPort *>(); }
 
     void chooseDevice(const QString &path)
@@ -138,6 +147,13 @@ private slots:
         QCOMPARE(sendButton()->text(), QStringLiteral("Send"));
         QCOMPARE(widget<QPushButton>("btn_clear")->text(), QStringLiteral("Clear"));
         QCOMPARE(openButton()->text(), QStringLiteral("Open"));
+        QCOMPARE(closeButton()->text(), QStringLiteral("Close"));
+        QVERIFY(!closeButton()->isEnabled());
+        // Open and Close in one row under the port's settings, at the bottom.
+        auto *buttons = widget<QHBoxLayout>("horizontalLayout_3");
+        QCOMPARE(buttons->count(), 2);
+        QCOMPARE(buttons->itemAt(0)->widget(), openButton());
+        QCOMPARE(buttons->itemAt(1)->widget(), closeButton());
         QCOMPARE(widget<QCheckBox>("input_continu")->text(), QStringLiteral("Continu"));
         QCOMPARE(widget<QCheckBox>("input_echo")->text(), QStringLiteral("Local Echo"));
         QVERIFY(!widget<QCheckBox>("input_continu")->isChecked());
@@ -165,6 +181,8 @@ private slots:
         QCOMPARE(layout->contentsMargins(), QMargins(11, 11, 11, 11));
         QCOMPARE(widget<QHBoxLayout>("horizontalLayout")->spacing(), 6);
         QCOMPARE(widget<QHBoxLayout>("horizontalLayout_2")->spacing(), 6);
+        QCOMPARE(layout->indexOf(buttons), layout->count() - 1);
+        QCOMPARE(layout->indexOf(widget<QHBoxLayout>("horizontalLayout_2")), layout->count() - 2);
 
         QList<QMenu *> menus;
         for (QAction *action : window->menuBar()->actions())
@@ -337,10 +355,11 @@ private slots:
     {
         const QStringList order = {"input",      "btn_send",  "btn_clear",  "input_continu",
                                    "output",     "input_com", "input_baud", "input_einde",
-                                   "input_echo", "btn_Open",  "input"};
+                                   "input_echo", "btn_Open",  "btn_close",  "input"};
         // Tab skips a disabled button, and Send and Open are never enabled
-        // together.
+        // together, nor Open and Close but while a device is waited for.
         sendButton()->setEnabled(true);
+        closeButton()->setEnabled(true);
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
         input()->setFocus();
@@ -770,6 +789,54 @@ private slots:
         QTRY_COMPARE(device->received(), QByteArray("\n"));
     }
 
+    void closeLetsGoAndOpenTakesAnotherRate_data()
+    {
+        deviceDisappearingClosesThePort_data();
+    }
+    void closeLetsGoAndOpenTakesAnotherRate()
+    {
+        QFETCH(QByteArrayList, lastWords);
+        setLineEnd(1);
+        widget<QComboBox>("input_baud")->setCurrentIndex(7);
+        QVERIFY(openDevice());
+        QVERIFY(closeButton()->isEnabled());
+        QVERIFY(deliver("before"));
+        QTRY_COMPARE(shown(), QStringLiteral("before"));
+        for (const QByteArray &words : lastWords)
+            QVERIFY(deliver(words));
+        QTest::mouseClick(closeButton(), Qt::LeftButton);
+        QVERIFY(!port()->isOpen());
+        QVERIFY(!closeButton()->isEnabled());
+        QVERIFY(!sendButton()->isEnabled());
+        QVERIFY(openButton()->isEnabled());
+        // Whatever was read before Close is on the screen at once.
+        const QString said = QStringLiteral("before") + QString::fromLatin1(lastWords.join());
+        QCOMPARE(shown(), said);
+
+        // Closed by the person, it stays closed; what is typed goes nowhere.
+        device->send("not read\n");
+        QTest::keyClicks(input(), QStringLiteral("kept"));
+        QTest::keyClick(input(), Qt::Key_Return);
+        QTest::qWait(200);
+        QVERIFY(!port()->isOpen());
+        QCOMPARE(input()->text(), QStringLiteral("kept"));
+        QCOMPARE(shown(), said);
+        // A pty with no one on it echoes what its device says, as the
+        // settings Qt found at Open put back say.
+        QVERIFY(!device->received().contains("kept"));
+
+        widget<QComboBox>("input_baud")->setCurrentIndex(3);
+        QTest::mouseClick(openButton(), Qt::LeftButton);
+        QVERIFY(port()->isOpen());
+#ifdef TAVLINO_CAN_READ_RATE
+        QCOMPARE(ttyRate(port()->handle()), 9600);
+#endif
+        QTest::mouseClick(sendButton(), Qt::LeftButton);
+        QTRY_VERIFY(device->received().endsWith("kept\n"));
+        QVERIFY(deliver("after"));
+        QTRY_COMPARE(shown(), said + QStringLiteral("after"));
+    }
+
     void deviceDisappearingClosesThePort_data()
     {
         QTest::addColumn<QByteArrayList>("lastWords");
@@ -829,6 +896,8 @@ private slots:
             << QStringLiteral("pts") << QString() << false;
         QTest::newRow("another port opened while waiting")
             << QStringLiteral("link") << QStringLiteral("open another") << false;
+        QTest::newRow("Close pressed while waiting")
+            << QStringLiteral("link") << QStringLiteral("close") << false;
     }
     void lostDeviceIsReopenedWhenItComesBack()
     {
@@ -848,6 +917,13 @@ private slots:
         baud->setCurrentIndex(0);
         device->hangUp();
         QTRY_VERIFY(openButton()->isEnabled());
+        // Waited for, unless nothing can come back under its name.
+        QCOMPARE(closeButton()->isEnabled(), named == QLatin1String("link"));
+        if (meanwhile == QLatin1String("close")) {
+            QTest::mouseClick(closeButton(), Qt::LeftButton);
+            QVERIFY(!closeButton()->isEnabled());
+            QVERIFY(openButton()->isEnabled());
+        }
 
         std::unique_ptr<PtyDevice> other;
         if (meanwhile == QLatin1String("open another")) {
@@ -883,6 +959,205 @@ private slots:
             QTest::qWait(100);
             QVERIFY(shown().isEmpty());
         }
+    }
+#endif
+
+#ifdef Q_OS_LINUX
+    // Another program, as an ordinary user (root may open a tty that is
+    // held exclusively), opens the device the window has open: a flasher,
+    // or miniterm as a person would run it.
+    static QStringList asOrdinaryUser(const QStringList &command)
+    {
+        if (::geteuid() != 0)
+            return command;
+        return QStringList{"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"} +
+               command;
+    }
+
+    void anotherProgramBorrowsThePort_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::newRow("pyserial's miniterm, talking to the device") << QStringLiteral("miniterm");
+        QTest::newRow("stty, setting another rate and leaving") << QStringLiteral("stty");
+    }
+    void anotherProgramBorrowsThePort()
+    {
+        QFETCH(QString, program);
+        const QString path = device->slavePath();
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner |
+                                                QFile::ReadGroup | QFile::WriteGroup |
+                                                QFile::ReadOther | QFile::WriteOther));
+        auto *baud = widget<QComboBox>("input_baud");
+        baud->setEditText(QStringLiteral("74880"));
+        QVERIFY(openDevice());
+        QVERIFY(deliver("before\n"));
+        QTRY_COMPARE(shown(), QStringLiteral("before\n"));
+
+        QProcess other;
+        other.setProcessChannelMode(QProcess::MergedChannels);
+        QByteArray otherSaw;
+        if (program == QLatin1String("miniterm")) {
+            // miniterm wants a terminal for its keys: script gives it one.
+            const QStringList miniterm = asOrdinaryUser(
+                {"/usr/bin/python3", "-m", "serial.tools.miniterm", "--raw", path, "115200"});
+            other.start(QStringLiteral("script"),
+                        {"-q", "-e", "-c", miniterm.join(QLatin1Char(' ')), "/dev/null"});
+            QVERIFY(other.waitForStarted());
+            QTRY_VERIFY2_WITH_TIMEOUT((otherSaw += other.readAll()).contains("--- Miniterm on"),
+                                      otherSaw.constData(), 10000);
+            // Sent at once: every byte is the other program's, none the window's.
+            device->send("for the flasher\n");
+            QTRY_VERIFY((otherSaw += other.readAll()).contains("for the flasher"));
+            other.write("hi");
+            QTRY_VERIFY(device->received().endsWith("hi"));
+            other.write("\x1d");
+        } else {
+            const QStringList stty = asOrdinaryUser({"stty", "-F", path, "9600"});
+            other.start(stty.first(), stty.mid(1));
+        }
+        QVERIFY(other.waitForFinished(10000));
+        otherSaw += other.readAll();
+        QVERIFY2(other.exitStatus() == QProcess::NormalExit && other.exitCode() == 0,
+                 otherSaw.constData());
+
+        // Back as it was: the rate, reading, and the pane telling of it.
+        const QString lentAndBack = QStringLiteral("before\n--- %1 lent to another program ---\n"
+                                                   "--- %1 back ---\n")
+                                        .arg(path);
+        QTRY_COMPARE(shown(), lentAndBack);
+        QVERIFY(port()->isOpen());
+        QVERIFY(sendButton()->isEnabled());
+        QVERIFY(closeButton()->isEnabled());
+        QVERIFY(!openButton()->isEnabled());
+        QCOMPARE(ttyRate(port()->handle()), 74880);
+        readySpy = std::make_unique<QSignalSpy>(port(), SIGNAL(readyRead()));
+        QVERIFY(deliver("rst:0x1 (POWERON_RESET)\n"));
+        QTRY_COMPARE(shown(), lentAndBack + QStringLiteral("rst:0x1 (POWERON_RESET)\n"));
+
+        // Closed by the person, the port is no longer lent: it stays closed
+        // after another program has had it.
+        QTest::mouseClick(closeButton(), Qt::LeftButton);
+        QProcess look;
+        const QStringList stty = asOrdinaryUser({"stty", "-F", path});
+        look.start(stty.first(), stty.mid(1));
+        QVERIFY(look.waitForFinished(10000));
+        QCOMPARE(look.exitCode(), 0);
+        QTest::qWait(200);
+        QVERIFY(!port()->isOpen());
+    }
+#endif
+
+    void portListSaysWhatEachPortIs_data()
+    {
+        QTest::addColumn<PortEntry>("port");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("USB product and ids")
+            << PortEntry{"ttyUSB0", "CP2102N USB to UART Bridge Controller", true, 0x10c4, 0xea60}
+            << QStringLiteral("ttyUSB0 \u2014 CP2102N USB to UART Bridge Controller (10c4:ea60)");
+        QTest::newRow("Windows' description of a Pico")
+            << PortEntry{"COM7", "USB Serial Device", true, 0x2e8a, 0x000a}
+            << QStringLiteral("COM7 \u2014 USB Serial Device (2e8a:000a)");
+        QTest::newRow("description only") << PortEntry{"COM1", "Communications Port", false, 0, 0}
+                                          << QStringLiteral("COM1 \u2014 Communications Port");
+        QTest::newRow("USB ids only") << PortEntry{"ttyACM0", QString(), true, 0x2341, 0x8036}
+                                      << QStringLiteral("ttyACM0 \u2014 2341:8036");
+        QTest::newRow("nothing known")
+            << PortEntry{"ttyS0", QString(), false, 0, 0} << QStringLiteral("ttyS0");
+    }
+    void portListSaysWhatEachPortIs()
+    {
+        QFETCH(PortEntry, port);
+        QFETCH(QString, shown);
+        QCOMPARE(entryText(port), shown);
+    }
+
+    void portListPutsUsbFirstInNameOrder_data()
+    {
+        // USB ports are named with a leading '+'.
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QStringList>("ordered");
+        QTest::newRow("Windows") << QStringList{"COM10", "+COM12", "COM9", "COM1", "+COM3", "+com4"}
+                                 << QStringList{"+COM3", "+com4", "+COM12",
+                                                "COM1",  "COM9",  "COM10"};
+        QTest::newRow("Linux") << QStringList{"ttyS1",    "+ttyUSB10", "ttyS0",
+                                              "+ttyUSB9", "+ttyACM0",  "ttyAMA0"}
+                               << QStringList{"+ttyACM0", "+ttyUSB9", "+ttyUSB10",
+                                              "ttyAMA0",  "ttyS0",    "ttyS1"};
+        QTest::newRow("a name that is a prefix of another, numbers past 32 bits")
+            << QStringList{"tty", "ttyS", "ttyS99999999999", "ttyS100000000000", "ttyS01"}
+            << QStringList{"tty", "ttyS", "ttyS01", "ttyS99999999999", "ttyS100000000000"};
+    }
+    void portListPutsUsbFirstInNameOrder()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, ordered);
+        QVector<PortEntry> entries;
+        for (const QString &name : names)
+            entries << PortEntry{QString(name).remove(u'+'), QString(), name.startsWith(u'+'), 0,
+                                 0};
+        QStringList got;
+        for (const PortEntry &entry : inListOrder(entries))
+            got << (entry.usb ? QStringLiteral("+") : QString()) + entry.name;
+        QCOMPARE(got, ordered);
+    }
+
+#ifndef Q_OS_WIN
+    void openPortStaysListed_data()
+    {
+        QTest::addColumn<bool>("link");
+        QTest::newRow("a pty") << false;
+        QTest::newRow("a link to it") << true;
+    }
+    void openPortStaysListed()
+    {
+        QFETCH(bool, link);
+        QTemporaryDir dir;
+        const QString name = link ? dir.filePath(QStringLiteral("board")) : device->slavePath();
+        if (link)
+            QVERIFY(QFile::link(device->slavePath(), name));
+        auto *com = widget<PortBox>("input_com");
+        const auto listed = [com, name] { return com->findText(name) >= 0; };
+        // Offscreen, a popup can neither come to the front nor take the keys.
+        WarningGuard::expect(QStringLiteral("^This plugin does not support (raise|grabbing)"));
+        com->setEditText(name);
+        QTest::mouseClick(openButton(), Qt::LeftButton);
+        QVERIFY(port()->isOpen());
+        // Read again as the person opens the list.
+        com->showPopup();
+        QVERIFY(listed());
+        QCOMPARE(com->currentText(), name);
+        QCOMPARE(com->itemData(com->findText(name), Qt::AccessibleTextRole).toString(), name);
+        com->hidePopup();
+        QTest::mouseClick(closeButton(), Qt::LeftButton);
+        com->showPopup();
+        QVERIFY(!listed());
+        QCOMPARE(com->currentText(), name);
+        com->hidePopup();
+    }
+#endif
+
+#ifdef Q_OS_LINUX
+    // A udev rule's SYMLINK+= or the person's own link in /dev is listed
+    // while it is there, without the list being opened.
+    void portListFollowsALinkInDev()
+    {
+        if (::geteuid() != 0)
+            QSKIP("only root makes links in /dev");
+        auto *com = widget<PortBox>("input_com");
+        const QString name =
+            QStringLiteral("tavlino-test-board-%1").arg(QCoreApplication::applicationPid());
+        const QString path = QStringLiteral("/dev/") + name;
+        // What the person is typing stays, and so does the caret.
+        com->setEditText(QStringLiteral("ttyUSB"));
+        com->lineEdit()->setCursorPosition(3);
+        QVERIFY(QFile::link(device->slavePath(), path));
+        QTRY_VERIFY(com->findText(name) >= 0);
+        QCOMPARE(com->currentText(), QStringLiteral("ttyUSB"));
+        QCOMPARE(com->lineEdit()->cursorPosition(), 3);
+        QVERIFY(QFile::remove(path));
+        QTRY_VERIFY(com->findText(name) < 0);
+        QCOMPARE(com->currentText(), QStringLiteral("ttyUSB"));
+        QCOMPARE(com->lineEdit()->cursorPosition(), 3);
     }
 #endif
 
