@@ -573,6 +573,10 @@ int main(int argc, char *argv[])
         printHeader();
         return runReopen(option("--seconds", 60), option("--returns", 10));
     }
+    if (args.contains(QStringLiteral("--lend"))) {
+        printHeader();
+        return runLend(option("--lends", 20));
+    }
     if (args.contains(QStringLiteral("--smoke")))
         return runTable({1000, 70000}, true, false);
     printHeader();

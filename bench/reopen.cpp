@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -155,4 +156,64 @@ int runReopen(int waitSeconds, int returns)
                 waiting.wakeUpsPerSecond - before.wakeUpsPerSecond);
     std::printf("%s reopened within 250 ms: worst %.2f ms\n", quick ? "met:   " : "MISSED:", worst);
     return idle && quick ? 0 : 1;
+}
+
+namespace {
+
+double medianOf(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() / 2);
+}
+
+} // namespace
+
+int runLend(int lends)
+{
+    Tavlino window;
+    window.show();
+    QString slave;
+    const int master = openMaster(&slave);
+    if (master < 0)
+        return 1;
+    auto *com = window.findChild<QComboBox *>(QStringLiteral("input_com"));
+    auto *open = window.findChild<QPushButton *>(QStringLiteral("btn_Open"));
+    OpenButtonWatch watch(open);
+    watch.clock.start();
+    com->setEditText(slave);
+    open->click();
+    if (!window.findChild<QSerialPort *>()->isOpen())
+        return 1;
+
+    // The other program is played here: the system tells the window of an
+    // open and a close of the device, not of who made them.
+    QList<double> letGoMs;
+    QList<double> backMs;
+    for (int i = 0; i < lends; ++i) {
+        const qint64 openedNs = watch.clock.nsecsElapsed();
+        const int other = ::open(slave.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (other < 0 || !watch.waitUntilEnabled(true, 5000)) {
+            std::printf("the port was not lent\n");
+            return 1;
+        }
+        letGoMs << (watch.changedAtNs - openedNs) / 1e6;
+        const qint64 closedNs = watch.clock.nsecsElapsed();
+        ::close(other);
+        if (!watch.waitUntilEnabled(false, 5000)) {
+            std::printf("the port was not taken back\n");
+            return 1;
+        }
+        backMs << (watch.changedAtNs - closedNs) / 1e6;
+    }
+    ::close(master);
+    const double worstBack = *std::max_element(backMs.begin(), backMs.end());
+    std::printf("Let go after another program opened the device (%d lends): median %.2f ms, "
+                "worst %.2f ms\n",
+                lends, medianOf(letGoMs), *std::max_element(letGoMs.begin(), letGoMs.end()));
+    std::printf("Open again after it closed the device: median %.2f ms, worst %.2f ms\n\n",
+                medianOf(backMs), worstBack);
+    const bool quick = worstBack <= 250;
+    std::printf("%s taken back within 250 ms: worst %.2f ms\n",
+                quick ? "met:   " : "MISSED:", worstBack);
+    return quick ? 0 : 1;
 }

@@ -41,6 +41,7 @@ void PortBox::setPorts(const QVector<Port> &ports)
 
     const QString text = currentText();
     const int caret = lineEdit() ? lineEdit()->cursorPosition() : 0;
+    const bool wasEmpty = count() == 0;
     clear();
     for (const Port &port : ports) {
         addItem(port.first);
@@ -48,14 +49,20 @@ void PortBox::setPorts(const QVector<Port> &ports)
         // A screen reader reads the list as it is shown.
         setItemData(count() - 1, port.second, Qt::AccessibleTextRole);
     }
+    // As wide as its longest entry, which the box itself need not be.
+    view()->setMinimumWidth(view()->sizeHintForColumn(0));
+    // The first port found is chosen, as Qt chooses it, while nothing else
+    // is in the box.
+    if (wasEmpty && text.isEmpty() && !ports.isEmpty()) {
+        setCurrentIndex(0);
+        return;
+    }
     setCurrentIndex(findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive));
     if (lineEdit()) {
         if (lineEdit()->text() != text)
             lineEdit()->setText(text);
         lineEdit()->setCursorPosition(caret);
     }
-    // As wide as its longest entry, which the box itself need not be.
-    view()->setMinimumWidth(view()->sizeHintForColumn(0));
 }
 
 void PortBox::showPopup()

@@ -992,6 +992,7 @@ private slots:
         QVERIFY(openDevice());
         QVERIFY(deliver("before\n"));
         QTRY_COMPARE(shown(), QStringLiteral("before\n"));
+        QSignalSpy heard(window->findChild<Announcer *>(), &Announcer::said);
 
         QProcess other;
         other.setProcessChannelMode(QProcess::MergedChannels);
@@ -1030,6 +1031,9 @@ private slots:
         QVERIFY(closeButton()->isEnabled());
         QVERIFY(!openButton()->isEnabled());
         QCOMPARE(ttyRate(port()->handle()), 74880);
+        // A screen reader hears it too.
+        QCOMPARE(heard.count(), 2);
+        QCOMPARE(heard.at(1).at(0).toString(), path + QStringLiteral(" back"));
         readySpy = std::make_unique<QSignalSpy>(port(), SIGNAL(readyRead()));
         QVERIFY(deliver("rst:0x1 (POWERON_RESET)\n"));
         QTRY_COMPARE(shown(), lentAndBack + QStringLiteral("rst:0x1 (POWERON_RESET)\n"));
