@@ -85,6 +85,19 @@ bool LendWatch::isWanted()
 void LendWatch::readEvents()
 {
 #ifdef Q_OS_LINUX
+    // The window, told of an open, may ask again while it lets go: what is
+    // read then waits until the news before it has been told, in order.
+    if (reading)
+        return;
+    reading = true;
+    readAllEvents();
+    reading = false;
+#endif
+}
+
+void LendWatch::readAllEvents()
+{
+#ifdef Q_OS_LINUX
     // Events of a watched file carry no name: each is one inotify_event.
     alignas(inotify_event) char buffer[64 * sizeof(inotify_event)];
     for (;;) {

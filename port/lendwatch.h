@@ -51,6 +51,7 @@ private:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void guardReadsOf(QSerialPort *port);
     void readEvents();
+    void readAllEvents();
 
     QSerialPort *port = nullptr;
     int inotify = -1;
@@ -61,6 +62,7 @@ private:
     bool held = true;
     bool lent = false;
     bool ownOpenComing = false;
+    bool reading = false;
 };
 
 // Closes the port and leaves the line as another program that has the
