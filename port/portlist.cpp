@@ -140,6 +140,10 @@ QVector<PortEntry> presentPorts()
     QVector<PortEntry> entries;
     const auto ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &port : ports) {
+        // The kernel removes a device's node before its sysfs entry, where
+        // Qt may still find it just after it was pulled out.
+        if (!QFileInfo::exists(port.systemLocation()))
+            continue;
         // Read from sysfs: udev's database, which Qt reads, may not yet have
         // a device whose node has just appeared.
         PortEntry entry = entryFor(port.portName());

@@ -172,12 +172,12 @@ void Tavlino::on_btn_Open_clicked()
 // longer waited for, and one lent is not taken back.
 bool Tavlino::openPort(const QString &name, qint32 rate)
 {
+    if (!openSerial(name, rate))
+        return false;
     // Qt 6.8 drops whatever the driver held before the port was opened (a
     // pty's earlier output, input left over from another program), Qt 5.15
     // and 6.4 pass it on: drop it on every Qt, so that Open always starts
     // with what the device says from then on.
-    if (!openSerial(name, rate))
-        return false;
     serial->clear(QSerialPort::Input);
     endWaits();
     openedName = name;

@@ -139,7 +139,7 @@ def main():
             ("Down", ["Down"], ["2400"]),
             ("Tab to Einde", ["Tab"], ["Einde", "no line end"]),
             ("Down", ["Down"], ["\\n"]),
-            ("Shift+Tab, Return: opened; Tab to the input line", ["shift+Tab", "Return", "Tab", "Tab", "Tab"], ["Input"]),
+            ("Shift+Tab, Return: opened; Tab to the input line", ["shift+Tab", "Return", "Tab", "Tab", "Tab", "Tab"], ["Input"]),
             ("version, Return", ["type:version", "Return"], ANSWER),
         ]
         print(f"Orca on {program}:\n")
