@@ -31,6 +31,7 @@
 #include <QTextBlock>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 
 #ifdef Q_OS_LINUX
@@ -1162,6 +1163,62 @@ private slots:
         QTRY_VERIFY(com->findText(name) < 0);
         QCOMPARE(com->currentText(), QStringLiteral("ttyUSB"));
         QCOMPARE(com->lineEdit()->cursorPosition(), 3);
+    }
+#endif
+
+#ifdef Q_OS_LINUX
+    // A real USB-serial adapter and its driver: tools/usb-check.py gives a
+    // QEMU guest an FTDI adapter, runs this with its ids, and pulls and
+    // plugs it when told. Elsewhere there is no adapter to pull.
+    void usbAdapterIsListedLentAndFollowed()
+    {
+        const QString ids = qEnvironmentVariable("TAVLINO_USB_ADAPTER");
+        if (ids.isEmpty())
+            QSKIP("no USB adapter to plug and pull here (tools/usb-check.py)");
+        auto *com = widget<PortBox>("input_com");
+        const auto adapterAt = [com, ids] {
+            for (int i = 0; i < com->count(); ++i) {
+                if (com->itemData(i, Qt::AccessibleTextRole).toString().contains(ids))
+                    return i;
+            }
+            return -1;
+        };
+        const auto tellHost = [](const char *what) {
+            std::printf("tavlino-usb-check: %s\n", what);
+            std::fflush(stdout);
+        };
+        // USB first, described from the adapter's own strings.
+        QTRY_COMPARE_WITH_TIMEOUT(adapterAt(), 0, 30000);
+        const QString name = com->itemText(0);
+        qInfo("listed: %s", qPrintable(com->itemData(0, Qt::AccessibleTextRole).toString()));
+        QVERIFY(name.startsWith(QLatin1String("ttyUSB")));
+        QCOMPARE(com->itemData(0, Qt::AccessibleTextRole).toString(),
+                 name + QStringLiteral(" \u2014 ") + qEnvironmentVariable("TAVLINO_USB_PRODUCT") +
+                     QStringLiteral(" (") + ids + QLatin1Char(')'));
+
+        widget<QComboBox>("input_baud")->setCurrentIndex(7);
+        com->setCurrentIndex(0);
+        QTest::mouseClick(openButton(), Qt::LeftButton);
+        QVERIFY(port()->isOpen());
+        // An ordinary user of the dialout group sets another rate; the
+        // window lets go, and comes back at its own.
+        QProcess other;
+        other.start(QStringLiteral("setpriv"),
+                    {"--reuid=nobody", "--regid=dialout", "--clear-groups", "--", "stty", "-F",
+                     "/dev/" + name, "9600"});
+        QVERIFY(other.waitForFinished(10000));
+        QCOMPARE(other.exitCode(), 0);
+        QTRY_VERIFY(shown().endsWith(name + QStringLiteral(" back ---\n")));
+        QVERIFY(port()->isOpen());
+        QCOMPARE(ttyRate(port()->handle()), 115200);
+
+        tellHost("pull");
+        QTRY_VERIFY_WITH_TIMEOUT(adapterAt() < 0 && !port()->isOpen(), 60000);
+        QVERIFY(closeButton()->isEnabled());
+        tellHost("plug");
+        // The same adapter comes back: listed, and opened again by itself.
+        QTRY_VERIFY_WITH_TIMEOUT(adapterAt() == 0 && port()->isOpen(), 60000);
+        QCOMPARE(ttyRate(port()->handle()), 115200);
     }
 #endif
 

@@ -1,0 +1,115 @@
+#!/usr/bin/env python3
+"""A real USB-serial adapter, its driver and udev: QEMU gives a Debian 12
+guest an FTDI adapter (QEMU's usb-serial, 0403:6001, ftdi_sio), and the
+guest runs the terminal suite's row that needs one:
+
+  tools/usb-check.py BUILD_DIR
+
+The row checks that the port list names the adapter from its own strings
+and puts it first, that an ordinary user's stty can take the open port and
+the window comes back at its own rate, and, as this script pulls the
+adapter out through QEMU's monitor and plugs it back when the row asks,
+that the list follows and the same adapter is opened again by itself.
+
+Needs mmdebstrap, qemu-system-x86 and e2fsprogs, and root (the guest's root
+file system is made with mmdebstrap). Runs under software emulation; about
+four minutes, most of it making the guest.
+"""
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+ADAPTER_IDS = "0403:6001"
+ADAPTER_PRODUCT = "QEMU USB SERIAL"
+PACKAGES = ["linux-image-amd64", "udev", "kmod", "libqt5widgets5", "libqt5serialport5",
+            "libqt5test5", "fonts-dejavu-core"]
+ADAPTER = "usb-serial,id=ftdi,chardev=line,bus=xhci.0"
+
+GUEST_INIT = f"""#!/bin/sh
+# PID 1 of the guest: the devices, udev, the row, and off.
+mount -t proc proc /proc
+mount -t sysfs sys /sys
+mount -t devtmpfs dev /dev 2>/dev/null
+mkdir -p /dev/pts && mount -t devpts devpts /dev/pts
+mount -t tmpfs run /run && mkdir -p /run/lock /run/user
+mount -t tmpfs tmp /tmp
+/lib/systemd/systemd-udevd --daemon
+udevadm trigger --action=add
+udevadm settle
+cd /tmp
+env XDG_RUNTIME_DIR=/run/user QT_QPA_PLATFORM=offscreen \\
+    TAVLINO_USB_ADAPTER={ADAPTER_IDS} TAVLINO_USB_PRODUCT="{ADAPTER_PRODUCT}" \\
+    /usr/local/bin/tst_terminal usbAdapterIsListedLentAndFollowed
+echo "tavlino-usb-check: exit $?"
+echo o > /proc/sysrq-trigger
+"""
+
+
+def make_guest(work, suite):
+    root = os.path.join(work, "root")
+    subprocess.run(["mmdebstrap", "--quiet", "--variant=apt",
+                    "--include=" + ",".join(PACKAGES), "bookworm", root], check=True)
+    shutil.copy(suite, os.path.join(root, "usr/local/bin/tst_terminal"))
+    init = os.path.join(root, "usb-check-init")
+    with open(init, "w") as f:
+        f.write(GUEST_INIT)
+    os.chmod(init, 0o755)
+    image = os.path.join(work, "root.img")
+    subprocess.run(["mkfs.ext4", "-q", "-d", root, image, "3G"], check=True)
+    boot = os.path.join(root, "boot")
+    kernel = sorted(n for n in os.listdir(boot) if n.startswith("vmlinuz-"))[-1]
+    initrd = sorted(n for n in os.listdir(boot) if n.startswith("initrd.img-"))[-1]
+    for name in (kernel, initrd):
+        shutil.copy(os.path.join(boot, name), os.path.join(work, name))
+    shutil.rmtree(root)
+    return image, os.path.join(work, kernel), os.path.join(work, initrd)
+
+
+def monitor(path, command):
+    with socket.socket(socket.AF_UNIX) as s:
+        s.connect(path)
+        s.sendall(command.encode() + b"\n")
+        time.sleep(0.5)
+
+
+def main():
+    if len(sys.argv) != 2:
+        sys.exit(__doc__)
+    suite = os.path.join(sys.argv[1], "tests", "tst_terminal")
+    with tempfile.TemporaryDirectory(prefix="tavlino-usb-") as work:
+        image, kernel, initrd = make_guest(work, suite)
+        monitor_path = os.path.join(work, "monitor")
+        qemu = subprocess.Popen(
+            ["qemu-system-x86_64", "-m", "1024", "-smp", "2", "-display", "none",
+             "-serial", "stdio", "-monitor", f"unix:{monitor_path},server,nowait",
+             "-kernel", kernel, "-initrd", initrd,
+             "-append", "console=ttyS0 root=/dev/vda rw init=/usb-check-init",
+             "-drive", f"file={image},format=raw,if=virtio",
+             "-device", "qemu-xhci,id=xhci", "-chardev", "null,id=line",
+             "-device", ADAPTER, "-no-reboot"],
+            stdout=subprocess.PIPE, stdin=subprocess.DEVNULL, text=True, errors="replace")
+        result = None
+        deadline = time.monotonic() + 900
+        for line in qemu.stdout:
+            print(line, end="", flush=True)
+            if "tavlino-usb-check: pull" in line:
+                monitor(monitor_path, "device_del ftdi")
+            elif "tavlino-usb-check: plug" in line:
+                monitor(monitor_path, "device_add " + ADAPTER)
+            elif "tavlino-usb-check: exit" in line:
+                result = int(line.split()[-1])
+            if time.monotonic() > deadline:
+                break
+        qemu.kill()
+        qemu.wait()
+    if result != 0:
+        sys.exit(f"usb-check: the guest's row {'did not finish' if result is None else 'failed'}")
+    print("usb-check: listed, lent, pulled, plugged and reopened on a real USB-serial driver")
+
+
+if __name__ == "__main__":
+    main()
