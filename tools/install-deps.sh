@@ -12,7 +12,7 @@ case " $* " in
 *" --qt6 "*) packages="$packages qt6-base-dev qt6-serialport-dev dpkg-dev file" ;;
 esac
 case " $* " in
-*" --ci "*) packages="$packages qt6-base-dev qt6-serialport-dev mmdebstrap clang libclang-rt-14-dev clang-format clazy xvfb xauth openbox lintian appstream desktop-file-utils dpkg-dev at-spi2-core python3-pyatspi orca dbus x11-utils xdotool weston qt6-wayland" ;;
+*" --ci "*) packages="$packages qt6-base-dev qt6-serialport-dev mmdebstrap qemu-system-x86 clang libclang-rt-14-dev clang-format clazy xvfb xauth openbox lintian appstream desktop-file-utils dpkg-dev at-spi2-core python3-pyatspi orca dbus x11-utils xdotool weston qt6-wayland" ;;
 esac
 
 # The Windows build fetches qtbase's source package, which needs a deb-src

@@ -3,7 +3,10 @@
 guest an FTDI adapter (QEMU's usb-serial, 0403:6001, ftdi_sio), and the
 guest runs the terminal suite's row that needs one:
 
-  tools/usb-check.py BUILD_DIR
+  tools/usb-check.py BUILD_DIR [GUEST_DIR]
+
+GUEST_DIR keeps the guest between runs (made there when missing; the suite
+is written into it anew each run).
 
 The row checks that the port list names the adapter from its own strings
 and puts it first, that an ordinary user's stty can take the open port and
@@ -25,9 +28,11 @@ import time
 
 ADAPTER_IDS = "0403:6001"
 ADAPTER_PRODUCT = "QEMU USB SERIAL"
-PACKAGES = ["linux-image-amd64", "udev", "kmod", "libqt5widgets5", "libqt5serialport5",
+PACKAGES = ["linux-image-amd64", "udev", "kmod", "mount", "libqt5widgets5", "libqt5serialport5",
             "libqt5test5", "fonts-dejavu-core"]
-ADAPTER = "usb-serial,id=ftdi,chardev=line,bus=xhci.0"
+# A real adapter keeps its serial number wherever it is plugged; QEMU's makes
+# one from the port it is on unless it is given one.
+ADAPTER = "usb-serial,id=ftdi,chardev=line,bus=xhci.0,serial=A10KTVLN"
 
 GUEST_INIT = f"""#!/bin/sh
 # PID 1 of the guest: the devices, udev, the row, and off.
@@ -45,15 +50,16 @@ env XDG_RUNTIME_DIR=/run/user QT_QPA_PLATFORM=offscreen \\
     TAVLINO_USB_ADAPTER={ADAPTER_IDS} TAVLINO_USB_PRODUCT="{ADAPTER_PRODUCT}" \\
     /usr/local/bin/tst_terminal usbAdapterIsListedLentAndFollowed
 echo "tavlino-usb-check: exit $?"
+echo 1 > /proc/sys/kernel/sysrq
 echo o > /proc/sysrq-trigger
+sleep 60
 """
 
 
-def make_guest(work, suite):
+def make_guest(work):
     root = os.path.join(work, "root")
     subprocess.run(["mmdebstrap", "--quiet", "--variant=apt",
                     "--include=" + ",".join(PACKAGES), "bookworm", root], check=True)
-    shutil.copy(suite, os.path.join(root, "usr/local/bin/tst_terminal"))
     init = os.path.join(root, "usb-check-init")
     with open(init, "w") as f:
         f.write(GUEST_INIT)
@@ -63,10 +69,18 @@ def make_guest(work, suite):
     boot = os.path.join(root, "boot")
     kernel = sorted(n for n in os.listdir(boot) if n.startswith("vmlinuz-"))[-1]
     initrd = sorted(n for n in os.listdir(boot) if n.startswith("initrd.img-"))[-1]
-    for name in (kernel, initrd):
-        shutil.copy(os.path.join(boot, name), os.path.join(work, name))
+    shutil.copy(os.path.join(boot, kernel), os.path.join(work, "vmlinuz"))
+    shutil.copy(os.path.join(boot, initrd), os.path.join(work, "initrd.img"))
     shutil.rmtree(root)
-    return image, os.path.join(work, kernel), os.path.join(work, initrd)
+
+
+def put_suite(image, suite):
+    target = "/usr/local/bin/tst_terminal"
+    subprocess.run(["debugfs", "-w", "-R", f"rm {target}", image], capture_output=True)
+    subprocess.run(["debugfs", "-w", "-R", f"write {suite} {target}", image], check=True,
+                   capture_output=True)
+    subprocess.run(["debugfs", "-w", "-R", f"set_inode_field {target} mode 0100755", image],
+                   check=True, capture_output=True)
 
 
 def monitor(path, command):
@@ -77,19 +91,26 @@ def monitor(path, command):
 
 
 def main():
-    if len(sys.argv) != 2:
+    if len(sys.argv) not in (2, 3):
         sys.exit(__doc__)
     suite = os.path.join(sys.argv[1], "tests", "tst_terminal")
-    with tempfile.TemporaryDirectory(prefix="tavlino-usb-") as work:
-        image, kernel, initrd = make_guest(work, suite)
-        monitor_path = os.path.join(work, "monitor")
+    with tempfile.TemporaryDirectory(prefix="tavlino-usb-") as temporary:
+        work = sys.argv[2] if len(sys.argv) == 3 else temporary
+        image = os.path.join(work, "root.img")
+        kernel = os.path.join(work, "vmlinuz")
+        initrd = os.path.join(work, "initrd.img")
+        if not os.path.exists(initrd):
+            os.makedirs(work, exist_ok=True)
+            make_guest(work)
+        put_suite(image, suite)
+        monitor_path = os.path.join(temporary, "monitor")
         qemu = subprocess.Popen(
             ["qemu-system-x86_64", "-m", "1024", "-smp", "2", "-display", "none",
              "-serial", "stdio", "-monitor", f"unix:{monitor_path},server,nowait",
              "-kernel", kernel, "-initrd", initrd,
              "-append", "console=ttyS0 root=/dev/vda rw init=/usb-check-init",
              "-drive", f"file={image},format=raw,if=virtio",
-             "-device", "qemu-xhci,id=xhci", "-chardev", "null,id=line",
+             "-device", "qemu-xhci,id=xhci", "-chardev", "ringbuf,id=line",
              "-device", ADAPTER, "-no-reboot"],
             stdout=subprocess.PIPE, stdin=subprocess.DEVNULL, text=True, errors="replace")
         result = None
@@ -102,6 +123,7 @@ def main():
                 monitor(monitor_path, "device_add " + ADAPTER)
             elif "tavlino-usb-check: exit" in line:
                 result = int(line.split()[-1])
+                break
             if time.monotonic() > deadline:
                 break
         qemu.kill()
