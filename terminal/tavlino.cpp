@@ -21,6 +21,7 @@
 #include <QSocketNotifier>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -154,7 +155,7 @@ void Tavlino::listSerialPorts()
         }
     }
     QVector<PortBox::Port> ports;
-    for (const PortEntry &entry : qAsConst(entries))
+    for (const PortEntry &entry : std::as_const(entries))
         ports << PortBox::Port(entry.name, entryText(entry));
     ui->input_com->setPorts(ports);
 }
