@@ -31,8 +31,6 @@ public:
     explicit LendWatch(QSerialPort *port, QObject *parent = nullptr);
     ~LendWatch() override;
 
-    // Whether the system tells this process of other programs' opens.
-    bool isWatching() const { return inotify >= 0; }
     // The window has let go of the port, or taken it back and opened it.
     void setHeld(bool held);
     // Reads what the system has said so far, at once: true if another
