@@ -1009,9 +1009,10 @@ private slots:
                                       otherSaw.constData(), 10000);
             // Sent at once: every byte is the other program's, none the window's.
             device->send("for the flasher\n");
-            QTRY_VERIFY((otherSaw += other.readAll()).contains("for the flasher"));
+            QTRY_VERIFY_WITH_TIMEOUT((otherSaw += other.readAll()).contains("for the flasher"),
+                                     10000);
             other.write("hi");
-            QTRY_VERIFY(device->received().endsWith("hi"));
+            QTRY_VERIFY_WITH_TIMEOUT(device->received().endsWith("hi"), 10000);
             other.write("\x1d");
         } else {
             const QStringList stty = asOrdinaryUser({"stty", "-F", path, "9600"});
@@ -1026,7 +1027,7 @@ private slots:
         const QString lentAndBack = QStringLiteral("before\n--- %1 lent to another program ---\n"
                                                    "--- %1 back ---\n")
                                         .arg(path);
-        QTRY_COMPARE(shown(), lentAndBack);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(), lentAndBack, 10000);
         QVERIFY(port()->isOpen());
         QVERIFY(sendButton()->isEnabled());
         QVERIFY(closeButton()->isEnabled());
