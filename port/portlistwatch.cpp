@@ -44,8 +44,13 @@ bool PortListWatch::nativeEventFilter(const QByteArray &eventType, void *message
     if (msg->wParam != DBT_DEVICEARRIVAL && msg->wParam != DBT_DEVICEREMOVECOMPLETE)
         return false;
     const auto *header = reinterpret_cast<const DEV_BROADCAST_HDR *>(msg->lParam);
-    if (header->dbch_devicetype == DBT_DEVTYP_PORT)
-        Q_EMIT changed();
+    if (header->dbch_devicetype != DBT_DEVTYP_PORT)
+        return false;
+    if (msg->wParam == DBT_DEVICEARRIVAL) {
+        const auto *port = reinterpret_cast<const DEV_BROADCAST_PORT_W *>(header);
+        Q_EMIT arrived(QString::fromWCharArray(port->dbcp_name));
+    }
+    Q_EMIT changed();
 #else
     Q_UNUSED(eventType)
     Q_UNUSED(message)

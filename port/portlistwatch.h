@@ -3,6 +3,7 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QObject>
+#include <QString>
 
 class QFileSystemWatcher;
 
@@ -26,6 +27,8 @@ public:
 
 Q_SIGNALS:
     void changed();
+    // On Windows, a port that has just arrived, by its name (COM7).
+    void arrived(const QString &portName);
 
 private:
     QFileSystemWatcher *devices = nullptr;

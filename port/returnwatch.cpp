@@ -1,17 +1,12 @@
 #include "returnwatch.h"
 
-#include <QCoreApplication>
+#include "portlistwatch.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QSerialPortInfo>
-
-#ifdef Q_OS_WIN
-#include <qt_windows.h>
-
-#include <dbt.h>
-#endif
 
 namespace {
 
@@ -120,19 +115,14 @@ ReturnWatch::ReturnWatch(const QString &portName, const DeviceIdentity &identity
     : QObject(parent), name(portName), identity(identity)
 {
 #ifdef Q_OS_WIN
-    // Windows broadcasts a port's arrival to every top-level window.
-    QCoreApplication::instance()->installNativeEventFilter(this);
+    connect(new PortListWatch(this), &PortListWatch::arrived, this, [this](const QString &port) {
+        if (port.compare(name, Qt::CaseInsensitive) == 0)
+            look();
+    });
 #else
     folders = new QFileSystemWatcher(this);
     connect(folders, &QFileSystemWatcher::directoryChanged, this, &ReturnWatch::look);
     watchNearestFolder();
-#endif
-}
-
-ReturnWatch::~ReturnWatch()
-{
-#ifdef Q_OS_WIN
-    QCoreApplication::instance()->removeNativeEventFilter(this);
 #endif
 }
 
@@ -163,30 +153,4 @@ void ReturnWatch::look()
 #endif
     if (isSameDevice(identity, identityOf(name)))
         Q_EMIT mayBeBack();
-}
-
-#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-bool ReturnWatch::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)
-#else
-bool ReturnWatch::nativeEventFilter(const QByteArray &eventType, void *message, long *)
-#endif
-{
-#ifdef Q_OS_WIN
-    if (eventType != "windows_generic_MSG")
-        return false;
-    const MSG *msg = static_cast<const MSG *>(message);
-    if (msg->message != WM_DEVICECHANGE || msg->wParam != DBT_DEVICEARRIVAL || !msg->lParam)
-        return false;
-    const auto *header = reinterpret_cast<const DEV_BROADCAST_HDR *>(msg->lParam);
-    if (header->dbch_devicetype != DBT_DEVTYP_PORT)
-        return false;
-    const auto *port = reinterpret_cast<const DEV_BROADCAST_PORT_W *>(header);
-    const QString arrived = QString::fromWCharArray(port->dbcp_name);
-    if (arrived.compare(name, Qt::CaseInsensitive) == 0)
-        look();
-#else
-    Q_UNUSED(eventType)
-    Q_UNUSED(message)
-#endif
-    return false;
 }

@@ -1,7 +1,6 @@
 #ifndef RETURNWATCH_H
 #define RETURNWATCH_H
 
-#include <QAbstractNativeEventFilter>
 #include <QObject>
 #include <QString>
 
@@ -39,19 +38,12 @@ bool canWaitFor(const QString &portName);
 // mayBeBack() is emitted if the device there is the one that went; the
 // window then tries to open it, and if that fails (the node has no
 // permissions yet), the next change tries again.
-class ReturnWatch : public QObject, public QAbstractNativeEventFilter
+class ReturnWatch : public QObject
 {
     Q_OBJECT
 
 public:
     ReturnWatch(const QString &portName, const DeviceIdentity &identity, QObject *parent = nullptr);
-    ~ReturnWatch() override;
-
-#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
-#else
-    bool nativeEventFilter(const QByteArray &eventType, void *message, long *result) override;
-#endif
 
 Q_SIGNALS:
     void mayBeBack();
