@@ -50,13 +50,11 @@ LendWatch::~LendWatch()
 #endif
 }
 
-void LendWatch::setHeld(bool held)
+void LendWatch::takenBack()
 {
-    this->held = held;
-    lent = !held;
-    if (!held)
-        return;
-    // Taken back: the port's own open is yet to be told of.
+    held = true;
+    lent = false;
+    // The port's own open is yet to be told of.
     ownOpenComing = true;
     guardReadsOf(port);
 }

@@ -31,8 +31,9 @@ public:
     explicit LendWatch(QSerialPort *port, QObject *parent = nullptr);
     ~LendWatch() override;
 
-    // The window has let go of the port, or taken it back and opened it.
-    void setHeld(bool held);
+    // The window has opened the port again after it was lent (it let go
+    // when wanted() was emitted).
+    void takenBack();
     // Reads what the system has said so far, at once: true if another
     // program has the device now (wanted() has then been emitted). Called
     // before any read from the device, so that nothing the device sends

@@ -442,7 +442,6 @@ void Tavlino::lendPort()
     display->showAll();
     closeSerial(LeaveLine);
     lent = true;
-    lendWatch->setHeld(false);
     showSessionState();
     tellOfPort(tr("%1 lent to another program").arg(openedName));
 }
@@ -461,7 +460,7 @@ void Tavlino::takeBackPort()
         return;
     }
     lent = false;
-    lendWatch->setHeld(true);
+    lendWatch->takenBack();
     showSessionState();
     tellOfPort(tr("%1 back").arg(openedName));
 }
