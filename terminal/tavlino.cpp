@@ -7,6 +7,7 @@
 
 #include "hangupwatch.h"
 #include "lendwatch.h"
+#include "linemenu.h"
 #include "paceddisplay.h"
 #include "portbox.h"
 #include "portlist.h"
@@ -14,11 +15,14 @@
 #include "spokenreply.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 #include <QSerialPortInfo>
 #include <QSettings>
 #include <QSocketNotifier>
+#include <QStatusBar>
+#include <QTimer>
 
 #include <algorithm>
 #include <utility>
@@ -112,6 +116,22 @@ Tavlino::Tavlino(QWidget *parent) : QMainWindow(parent), ui(new Ui_Tavlino)
     ui->input_baud->setCompleter(nullptr);
     connect(ui->input_baud->lineEdit(), &QLineEdit::returnPressed, ui->btn_Open,
             &QAbstractButton::click);
+    lineMenu = new LineMenu(ui->dataBitsGroup, ui->parityGroup, ui->stopBitsGroup,
+                            ui->flowControlGroup, ui->actionDtr, ui->actionRts, this);
+    connect(lineMenu, &LineMenu::frameChosen, this, &Tavlino::chooseFrame);
+    // The line's settings at a glance, where a screen reader's "read the
+    // status bar" finds them.
+    lineLabel = new QLabel(this);
+    lineLabel->setObjectName(QStringLiteral("lbl_line"));
+    lineLabel->setToolTip(tr("Line settings"));
+    ui->statusBar->addPermanentWidget(lineLabel);
+    connect(ui->input_baud, &QComboBox::currentTextChanged, this, &Tavlino::showLineSettings);
+    // A break is held for a quarter of a second, long enough for any
+    // device at any rate to see one.
+    breakTimer = new QTimer(this);
+    breakTimer->setSingleShot(true);
+    breakTimer->setInterval(250);
+    connect(breakTimer, &QTimer::timeout, this, &Tavlino::endBreak);
     settings = new QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvek"),
                              QStringLiteral("Tavlino"));
     loadSettings();
@@ -123,6 +143,7 @@ Tavlino::Tavlino(QWidget *parent) : QMainWindow(parent), ui(new Ui_Tavlino)
     connect(portListWatch, &PortListWatch::changed, this, &Tavlino::listSerialPorts);
     serial = new QSerialPort(this);
     connect(serial, &QSerialPort::errorOccurred, this, &Tavlino::serial_error_Occurred);
+    showSessionState();
     about = new About(this);
     about->setModal(true);
     announcer = new Announcer(this, this);
@@ -201,8 +222,25 @@ bool Tavlino::openSerial(const QString &name, qint32 rate)
     serial->setBaudRate(rate);
     // Reads are never held at the start of a session.
     serial->setReadBufferSize(0);
-    if (!serial->open(QIODevice::ReadWrite))
+    QStringList refused;
+    changeLine([this, &refused] {
+        prepareFrame(*serial, lines);
+        if (serial->open(QIODevice::ReadWrite))
+            return;
+        // Qt sets the whole frame as it opens, and a driver that refuses
+        // one part fails the Open: open with 8N1 and ask for each part.
+        if (lines.sameFrameAs(LineSettings()))
+            return;
+        prepareFrame(*serial, LineSettings());
+        if (serial->open(QIODevice::ReadWrite))
+            refused = changeFrame(*serial, lines);
+    });
+    if (!serial->isOpen())
         return false;
+    lines = frameOf(*serial, lines);
+    changeLine([this] { driveModemLines(*serial, lines); });
+    lineMenu->show(lines);
+    tellRefused(name, refused);
     decoder.reset();
     hangUpWatch = new HangUpWatch(serial, this);
     connect(hangUpWatch, &HangUpWatch::hungUp, this, &Tavlino::closeLostPort);
@@ -216,6 +254,10 @@ void Tavlino::closeSerial(LineOnClose line)
     delete hangUpWatch;
     hangUpWatch = nullptr;
     disconnect(serial, SIGNAL(readyRead()), this, SLOT(dataReadyToRead()));
+    // Closing a tty does not end a break on every driver.
+    breakTimer->stop();
+    if (serial->isBreakEnabled())
+        changeLine([this] { serial->setBreakEnabled(false); });
     if (line == LeaveLine)
         closeLeavingLine(serial);
     else
@@ -246,6 +288,8 @@ void Tavlino::showSessionState()
     ui->btn_send->setEnabled(open);
     ui->btn_Open->setEnabled(!open);
     ui->btn_close->setEnabled(open || lent || returnWatch);
+    ui->actionBreak->setEnabled(open && !breakTimer->isActive());
+    showLineSettings();
 }
 
 void Tavlino::on_btn_close_clicked()
@@ -397,7 +441,7 @@ void Tavlino::on_input_continu_stateChanged(int arg1)
 // Close it so the person can plug the device back and press Open.
 void Tavlino::serial_error_Occurred(QSerialPort::SerialPortError error)
 {
-    if (meansDeviceLost(error))
+    if (meansDeviceLost(error) && !changingLine)
         closeLostPort();
 }
 
@@ -472,6 +516,120 @@ void Tavlino::tellOfPort(const QString &news)
     announcer->say(news);
 }
 
+// The person picked a frame or flow control in the Port menu: an open port
+// gets it at once, a closed one at its next Open.
+void Tavlino::chooseFrame()
+{
+    LineSettings wanted = lineMenu->chosen();
+    wanted.dtr = lines.dtr;
+    wanted.rts = lines.rts;
+    if (serial->isOpen()) {
+        const bool rtsWasFree = lines.rtsIsFree();
+        QStringList refused;
+        changeLine([&] {
+            refused = changeFrame(*serial, wanted);
+            lines = frameOf(*serial, wanted);
+            // Given back by the flow control, RTS is as the person wants it.
+            if (!rtsWasFree && lines.rtsIsFree())
+                serial->setRequestToSend(lines.rts);
+        });
+        tellRefused(openedName, refused);
+    } else {
+        lines = wanted;
+    }
+    lineMenu->show(lines);
+    showLineSettings();
+}
+
+void Tavlino::on_actionDtr_triggered(bool checked)
+{
+    switchModemLine(&LineSettings::dtr, checked);
+}
+
+void Tavlino::on_actionRts_triggered(bool checked)
+{
+    switchModemLine(&LineSettings::rts, checked);
+}
+
+// An ESP32's reset and boot pins, an Arduino's reset, a modem's hang-up:
+// switched on an open port at once, and set so at every Open.
+void Tavlino::switchModemLine(bool LineSettings::*line, bool on)
+{
+    const bool isDtr = line == &LineSettings::dtr;
+    bool taken = true;
+    if (serial->isOpen()) {
+        changeLine([&] {
+            taken = isDtr ? serial->setDataTerminalReady(on) : serial->setRequestToSend(on);
+        });
+    }
+    if (taken) {
+        lines.*line = on;
+    } else {
+        const QString wire = isDtr ? QStringLiteral("DTR") : QStringLiteral("RTS");
+        tellOfPort((on ? tr("%1 refused to raise %2") : tr("%1 refused to lower %2"))
+                       .arg(openedName, wire));
+    }
+    lineMenu->show(lines);
+    showLineSettings();
+}
+
+void Tavlino::on_actionBreak_triggered()
+{
+    if (!serial->isOpen() || breakTimer->isActive())
+        return;
+    bool taken = false;
+    changeLine([&] { taken = serial->setBreakEnabled(true); });
+    if (!taken) {
+        tellOfPort(tr("%1 refused a break").arg(openedName));
+        return;
+    }
+    breakTimer->start();
+    showSessionState();
+}
+
+void Tavlino::endBreak()
+{
+    if (serial->isOpen() && serial->isBreakEnabled())
+        changeLine([this] { serial->setBreakEnabled(false); });
+    showSessionState();
+}
+
+// What the driver reports while a line setting changes is about the
+// setting: a tty that refuses 7 data bits, a pty without modem lines, a
+// Windows driver that calls a refused DCB an unknown error. The device has
+// not gone.
+template <typename Change> void Tavlino::changeLine(Change change)
+{
+    const bool wasChanging = changingLine;
+    changingLine = true;
+    change();
+    changingLine = wasChanging;
+    serial->clearError();
+}
+
+void Tavlino::tellRefused(const QString &name, const QStringList &refused)
+{
+    for (const QString &part : refused)
+        tellOfPort(tr("%1 refused %2").arg(name, part));
+}
+
+// "115200 8N1", the rate the port has while open and the one Open would
+// use while closed.
+void Tavlino::showLineSettings()
+{
+    const qint32 rate =
+        serial && serial->isOpen() ? serial->baudRate() : rateFor(ui->input_baud->currentText());
+    QStringList parts;
+    if (rate > 0)
+        parts << QString::number(rate);
+    parts << lines.frameText();
+    if (!lines.dtr)
+        parts << tr("DTR off");
+    if (!lines.rts)
+        parts << tr("RTS off");
+    lineLabel->setText(parts.join(QLatin1Char(' ')));
+}
+
 namespace {
 
 // A hand-edited or damaged store may hold anything; what is not a valid
@@ -485,24 +643,17 @@ int storedIndex(const QSettings &settings, const QString &key, int count)
     return isNumber && index >= 0 && index < count ? int(index) : 0;
 }
 
-bool storedSwitch(const QSettings &settings, const QString &key)
-{
-    const QVariant value = settings.value(key);
-    if (value.userType() == QMetaType::Bool)
-        return value.toBool();
-    const QString text = value.toString().trimmed().toLower();
-    return text == QLatin1String("true") || text == QLatin1String("1");
-}
-
 } // namespace
 
 void Tavlino::loadSettings()
 {
     ui->input_baud->setCurrentIndex(
         storedIndex(*settings, QStringLiteral("baudRate"), ui->input_baud->count()));
-    ui->input_echo->setChecked(storedSwitch(*settings, QStringLiteral("localEcho")));
+    ui->input_echo->setChecked(storedSwitch(*settings, QStringLiteral("localEcho"), false));
     ui->input_einde->setCurrentIndex(
         storedIndex(*settings, QStringLiteral("lineEnd"), ui->input_einde->count()));
+    lines = LineSettings::stored(*settings);
+    lineMenu->show(lines);
 }
 
 void Tavlino::saveSettings()
@@ -510,6 +661,7 @@ void Tavlino::saveSettings()
     settings->setValue(QStringLiteral("baudRate"), ui->input_baud->currentIndex());
     settings->setValue(QStringLiteral("localEcho"), ui->input_echo->isChecked());
     settings->setValue(QStringLiteral("lineEnd"), ui->input_einde->currentIndex());
+    lines.store(*settings);
     // The store is otherwise written only when the event loop gets round to
     // it, which a quitting program may never do.
     settings->sync();

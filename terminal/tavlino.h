@@ -1,6 +1,7 @@
 #ifndef TAVLINO_H
 #define TAVLINO_H
 
+#include "linesettings.h"
 #include "receivedecoder.h"
 #include "returnwatch.h"
 
@@ -12,10 +13,13 @@ class About;
 class Announcer;
 class HangUpWatch;
 class LendWatch;
+class LineMenu;
 class PacedDisplay;
 class PortListWatch;
 class QCloseEvent;
+class QLabel;
 class QSettings;
+class QTimer;
 class SpokenReply;
 class Ui_Tavlino;
 
@@ -39,7 +43,8 @@ protected:
     //   serial_error_Occurred (the port's errorOccurred) in the constructor,
     //   where Return in the Com and Baud boxes is also tied to btn_Open's
     //   click;
-    //   on_btn_close_clicked is connected by name too;
+    //   on_btn_close_clicked, on_actionDtr_triggered, on_actionRts_triggered
+    //   and on_actionBreak_triggered are connected by name too;
     // - dataReadyToRead (the port's readyRead) on a successful Open;
     // - input_key_Pressed (input's textEdited) only while Continu is checked.
 private Q_SLOTS:
@@ -53,6 +58,9 @@ private Q_SLOTS:
     void on_input_continu_stateChanged(int arg1);
     void serial_error_Occurred(QSerialPort::SerialPortError error);
     void on_btn_close_clicked();
+    void on_actionDtr_triggered(bool checked);
+    void on_actionRts_triggered(bool checked);
+    void on_actionBreak_triggered();
 
 private:
     void loadSettings();
@@ -75,6 +83,12 @@ private:
     void readEverything();
     bool isLentNow();
     void tellOfPort(const QString &news);
+    void chooseFrame();
+    void switchModemLine(bool LineSettings::*line, bool on);
+    void endBreak();
+    template <typename Change> void changeLine(Change change);
+    void tellRefused(const QString &name, const QStringList &refused);
+    void showLineSettings();
 
     Ui_Tavlino *ui = nullptr;
     QSerialPort *serial = nullptr;
@@ -96,6 +110,13 @@ private:
     bool lent = false;
     PortListWatch *portListWatch = nullptr;
     bool takingHeldBytes = false;
+    // The frame, flow control and output lines the port has while open,
+    // and gets at the next Open.
+    LineSettings lines;
+    LineMenu *lineMenu = nullptr;
+    QLabel *lineLabel = nullptr;
+    QTimer *breakTimer = nullptr;
+    bool changingLine = false;
     Announcer *announcer = nullptr;
     SpokenReply *spokenReply = nullptr;
 };

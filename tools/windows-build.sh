@@ -81,7 +81,7 @@ cmake -S "$source_dir" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source_dir/tools/win
     -DCMAKE_CROSSCOMPILING_EMULATOR="$source_dir/tools/windows/wine-run.sh"
 cmake --build "$build" -j"$jobs"
 # The shim that lets Wine take a pty for a serial port, for the tests.
-gcc -O2 -Wall -shared -fPIC -o "$build/ptyserial.so" "$source_dir/tools/windows/ptyserial.c" -ldl
+gcc -O2 -Wall -shared -fPIC -o "$build/ptyuart.so" "$source_dir/tests/ptyuart.c" -ldl
 
 # The folder a Windows user gets, from the install rules, and the installer
 # and zip of it. Dated by the last commit, so that two builds of one commit

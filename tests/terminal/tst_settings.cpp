@@ -186,7 +186,8 @@ private slots:
         QSettings store(QStringLiteral("Orvek"), QStringLiteral("Tavlino"));
         QStringList keys = store.allKeys();
         keys.sort();
-        QCOMPARE(keys, QStringList({"baudRate", "lineEnd", "localEcho"}));
+        QCOMPARE(keys, QStringList({"baudRate", "dataBits", "dtr", "flowControl", "lineEnd",
+                                    "localEcho", "parity", "rts", "stopBits"}));
 
         Tavlino again;
         QCOMPARE(combo(&again, "input_baud")->currentText(), QStringLiteral("921600"));

@@ -10,6 +10,7 @@
 #include "ui_tavlino.h"
 
 #include <QAccessible>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -36,6 +37,12 @@
 
 #ifdef Q_OS_LINUX
 #include <unistd.h>
+#endif
+
+#ifdef Q_OS_WIN
+constexpr bool onWindows = true;
+#else
+constexpr bool onWindows = false;
 #endif
 
 Q_DECLARE_METATYPE(DeviceIdentity)
@@ -188,12 +195,41 @@ private slots:
         QList<QMenu *> menus;
         for (QAction *action : window->menuBar()->actions())
             menus << action->menu();
-        QCOMPARE(menus.size(), 1);
-        QCOMPARE(menus.first()->objectName(), QStringLiteral("menuHelp"));
-        QCOMPARE(menus.first()->title(), QStringLiteral("&Help"));
-        QCOMPARE(menus.first()->actions().size(), 1);
-        QCOMPARE(menus.first()->actions().first()->text(), QStringLiteral("&About"));
-        QVERIFY(window->findChild<QStatusBar *>(QStringLiteral("statusBar")));
+        QCOMPARE(menus.size(), 2);
+        QCOMPARE(menus.last()->objectName(), QStringLiteral("menuHelp"));
+        QCOMPARE(menus.last()->title(), QStringLiteral("&Help"));
+        QCOMPARE(menus.last()->actions().size(), 1);
+        QCOMPARE(menus.last()->actions().first()->text(), QStringLiteral("&About"));
+        // The Port menu: the wires, then the frame's choices, 8N1 and no flow
+        // control checked; each choice one of its group's.
+        QCOMPARE(menus.first()->objectName(), QStringLiteral("menuPort"));
+        QCOMPARE(menus.first()->title(), QStringLiteral("&Port"));
+        QStringList entries;
+        for (QAction *action : menus.first()->actions()) {
+            QString entry = action->isSeparator() ? QStringLiteral("-") : action->text();
+            if (action->isCheckable())
+                entry += action->isChecked() ? QStringLiteral(" [x]") : QStringLiteral(" [ ]");
+            if (QMenu *sub = action->menu()) {
+                for (QAction *choice : sub->actions()) {
+                    QVERIFY(choice->isCheckable() && choice->actionGroup());
+                    QVERIFY(choice->actionGroup()->isExclusive());
+                    entry += QLatin1Char(' ') + choice->text() +
+                             (choice->isChecked() ? QStringLiteral("*") : QString());
+                }
+            }
+            entries << entry;
+        }
+        QCOMPARE(entries,
+                 QStringList({"&DTR [x]", "&RTS [x]", "Send &Break", "-", "Data B&its &5 &6 &7 &8*",
+                              "&Parity &None* &Even &Odd &Mark &Space", "&Stop Bits &1* 1&.5 &2",
+                              "&Flow Control &None* &RTS/CTS &XON/XOFF"}));
+        QVERIFY(!widget<QAction>("actionBreak")->isEnabled());
+        // Termios has no 1.5 stop bits.
+        QCOMPARE(widget<QAction>("actionStopBits15")->isEnabled(), onWindows);
+        auto *status = window->findChild<QStatusBar *>(QStringLiteral("statusBar"));
+        QVERIFY(status);
+        QCOMPARE(widget<QLabel>("lbl_line")->parent(), status);
+        QCOMPARE(widget<QLabel>("lbl_line")->text(), QStringLiteral("1200 8N1"));
     }
 
     void formAloneSelects9600()
