@@ -130,6 +130,7 @@ Tavlino::Tavlino(QWidget *parent) : QMainWindow(parent), ui(new Ui_Tavlino)
     // device at any rate to see one.
     breakTimer = new QTimer(this);
     breakTimer->setSingleShot(true);
+    breakTimer->setTimerType(Qt::PreciseTimer);
     breakTimer->setInterval(250);
     connect(breakTimer, &QTimer::timeout, this, &Tavlino::endBreak);
     settings = new QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvek"),

@@ -127,14 +127,23 @@ static void noteRequest(struct device *device, unsigned long request, int wires)
     }
 }
 
-/* The frame asked for is the device's; the pty gets CS8 without parity. */
-static void keepFrame(struct device *device, tcflag_t *cflag)
+/* The frame asked for is the device's, and the pty gets CS8 without parity;
+ * or, refusing, the device fails any other frame as a UART that cannot make
+ * it does (the pty itself would take it and quietly make it 8N). */
+static int keepFrame(struct device *device, tcflag_t *cflag)
 {
-    if (!device || refusingFrames)
-        return;
+    if (!device)
+        return 0;
+    if (refusingFrames) {
+        if ((*cflag & frameBits) == CS8)
+            return 0;
+        errno = EINVAL;
+        return -1;
+    }
     device->frame = *cflag & frameBits;
     device->frameKept = 1;
     *cflag = (*cflag & ~frameBits) | CS8;
+    return 0;
 }
 
 static void giveFrame(int fd, tcflag_t *cflag)
@@ -215,7 +224,8 @@ int ioctl(int fd, unsigned long request, ...)
     case TCSETSW2:
     case TCSETSF2: {
         struct termios2 settings = *(const struct termios2 *)arg;
-        keepFrame(deviceOf(fd), &settings.c_cflag);
+        if (keepFrame(deviceOf(fd), &settings.c_cflag) != 0)
+            return -1;
         return real_ioctl(fd, request, &settings);
     }
     case TCGETS2: {
@@ -239,7 +249,8 @@ int tcsetattr(int fd, int when, const struct termios *settings)
     if (!next)
         next = (tcsetattr_fn)dlsym(RTLD_NEXT, "tcsetattr");
     struct termios copy = *settings;
-    keepFrame(deviceOf(fd), &copy.c_cflag);
+    if (keepFrame(deviceOf(fd), &copy.c_cflag) != 0)
+        return -1;
     return next(fd, when, &copy);
 }
 
@@ -260,17 +271,10 @@ const char *ptyuart_requests(int fd)
     return device ? device->requests : "";
 }
 
-void ptyuart_forget(int fd)
+void ptyuart_forget(void)
 {
-    struct device *device = deviceOf(fd);
-    if (device)
-        device->requests[0] = '\0';
-}
-
-int ptyuart_lines(int fd)
-{
-    struct device *device = deviceOf(fd);
-    return device ? device->lines : 0;
+    for (size_t i = 0; i < sizeof devices / sizeof devices[0]; ++i)
+        devices[i].requests[0] = '\0';
 }
 
 void ptyuart_refuse_frames(int refuse)

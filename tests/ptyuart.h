@@ -10,10 +10,10 @@ extern "C" {
 // The requests the program made of the device's DTR and RTS and its
 // breaks since ptyuart_forget, oldest first: "DTR+ RTS+ DTR- BRK+ BRK-".
 const char *ptyuart_requests(int fd);
-void ptyuart_forget(int fd);
-// The device's DTR and RTS as TIOCM_DTR and TIOCM_RTS bits.
-int ptyuart_lines(int fd);
-// Makes the device refuse a character size or parity, as a bare pty does.
+// Forgets the requests made of every device.
+void ptyuart_forget(void);
+// Makes every device refuse any character size but 8 and any parity, as a
+// UART that cannot make them does.
 void ptyuart_refuse_frames(int refuse);
 
 #ifdef __cplusplus

@@ -70,6 +70,41 @@ QByteArray PtyDevice::received()
 }
 
 #ifdef Q_OS_LINUX
+QString ttyFrame(PortHandle handle)
+{
+    termios2 settings{};
+    if (::ioctl(handle, TCGETS2, &settings) != 0)
+        return QString();
+    const tcflag_t c = settings.c_cflag;
+    const int dataBits = (c & CSIZE) == CS5   ? 5
+                         : (c & CSIZE) == CS6 ? 6
+                         : (c & CSIZE) == CS7 ? 7
+                                              : 8;
+    const char *parity = !(c & PARENB)  ? "N"
+                         : (c & CMSPAR) ? ((c & PARODD) ? "M" : "S")
+                                        : ((c & PARODD) ? "O" : "E");
+    QString frame =
+        QString::number(dataBits) + QLatin1String(parity) + QLatin1String((c & CSTOPB) ? "2" : "1");
+    if (c & CRTSCTS)
+        frame += QStringLiteral(" RTS/CTS");
+    if ((settings.c_iflag & IXON) && (settings.c_iflag & IXOFF))
+        frame += QStringLiteral(" XON/XOFF");
+    return frame;
+}
+
+QString ttyLines(PortHandle handle)
+{
+    int lines = 0;
+    if (::ioctl(handle, TIOCMGET, &lines) != 0)
+        return QStringLiteral("unreadable");
+    QStringList up;
+    if (lines & TIOCM_DTR)
+        up << QStringLiteral("DTR");
+    if (lines & TIOCM_RTS)
+        up << QStringLiteral("RTS");
+    return up.join(QLatin1Char(' '));
+}
+
 int ttyRate(PortHandle handle)
 {
     termios2 settings{};

@@ -74,6 +74,16 @@ int ttyRate(PortHandle handle);
 #define TAVLINO_CAN_READ_RATE
 #endif
 
+#if defined(Q_OS_LINUX) || defined(Q_OS_WIN)
+// The frame the system holds for an open port, written as a manual writes
+// it: "8N1", "7E2 RTS/CTS", "8N1 XON/XOFF"; on Linux from its termios (the
+// frame the program asked for, kept by the UART stand-in), on Windows from
+// its DCB. Empty if it cannot be read.
+QString ttyFrame(PortHandle handle);
+// Its output lines as the system has them: "DTR RTS", "DTR", "RTS", "".
+QString ttyLines(PortHandle handle);
+#endif
+
 #ifdef Q_OS_WIN
 // Wine's serial layer ignores the completion routine that Qt's Windows
 // backend hands to its wait for serial events, so Qt never hears of

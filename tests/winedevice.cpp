@@ -253,3 +253,36 @@ int ttyRate(PortHandle handle)
         return -1;
     return int(settings.BaudRate);
 }
+
+QString ttyFrame(PortHandle handle)
+{
+    DCB settings{};
+    settings.DCBlength = sizeof settings;
+    if (!GetCommState(handle, &settings))
+        return QString();
+    static const char *const parities[] = {"N", "O", "E", "M", "S"};
+    static const char *const stopBits[] = {"1", "1.5", "2"};
+    if (settings.Parity > 4 || settings.StopBits > 2)
+        return QStringLiteral("unknown");
+    QString frame = QString::number(settings.ByteSize) + QLatin1String(parities[settings.Parity]) +
+                    QLatin1String(stopBits[settings.StopBits]);
+    if (settings.fOutxCtsFlow && settings.fRtsControl == RTS_CONTROL_HANDSHAKE)
+        frame += QStringLiteral(" RTS/CTS");
+    if (settings.fOutX && settings.fInX)
+        frame += QStringLiteral(" XON/XOFF");
+    return frame;
+}
+
+QString ttyLines(PortHandle handle)
+{
+    DCB settings{};
+    settings.DCBlength = sizeof settings;
+    if (!GetCommState(handle, &settings))
+        return QStringLiteral("unreadable");
+    QStringList up;
+    if (settings.fDtrControl == DTR_CONTROL_ENABLE)
+        up << QStringLiteral("DTR");
+    if (settings.fRtsControl == RTS_CONTROL_ENABLE)
+        up << QStringLiteral("RTS");
+    return up.join(QLatin1Char(' '));
+}

@@ -2,10 +2,12 @@
 
 #include "tavlino.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
@@ -29,6 +31,17 @@ QComboBox *combo(QWidget *window, const char *name)
 QCheckBox *echoBox(QWidget *window)
 {
     return window->findChild<QCheckBox *>(QStringLiteral("input_echo"));
+}
+
+QAction *action(QWidget *window, const char *name)
+{
+    return window->findChild<QAction *>(QLatin1String(name));
+}
+
+// The rate, frame and output lines as the status bar says them.
+QString lineText(QWidget *window)
+{
+    return window->findChild<QLabel *>(QStringLiteral("lbl_line"))->text();
 }
 
 // The two helper roles this test binary plays when started by the test
@@ -181,6 +194,11 @@ private slots:
             combo(&window, "input_einde")->setCurrentIndex(2);
             combo(&window, "input_com")->addItem(QStringLiteral("/dev/pts/99"));
             combo(&window, "input_com")->setCurrentIndex(combo(&window, "input_com")->count() - 1);
+            // A meter's 7E2 with XON/XOFF, and a board left running with DTR
+            // low.
+            for (const char *name : {"actionDataBits7", "actionParityEven", "actionStopBits2",
+                                     "actionFlowXonXoff", "actionDtr"})
+                action(&window, name)->trigger();
             QVERIFY(window.close());
         }
         QSettings store(QStringLiteral("Orvek"), QStringLiteral("Tavlino"));
@@ -194,6 +212,11 @@ private slots:
         QVERIFY(echoBox(&again)->isChecked());
         QCOMPARE(combo(&again, "input_einde")->currentIndex(), 2);
         QVERIFY(combo(&again, "input_com")->findText(QStringLiteral("/dev/pts/99")) < 0);
+        QCOMPARE(lineText(&again), QStringLiteral("921600 7E2 XON/XOFF DTR off"));
+        for (const char *name : {"actionDataBits7", "actionParityEven", "actionStopBits2",
+                                 "actionFlowXonXoff", "actionRts"})
+            QVERIFY2(action(&again, name)->isChecked(), name);
+        QVERIFY(!action(&again, "actionDtr")->isChecked());
     }
 
     void choicesSurviveTheProcess()
@@ -211,58 +234,86 @@ private slots:
         QTest::addColumn<QString>("baud");
         QTest::addColumn<bool>("echo");
         QTest::addColumn<int>("lineEnd");
+        QTest::addColumn<QString>("line");
         using Values = QList<RegistryValue>;
-        QTest::newRow("as Qt writes them")
-            << Values{dword("baudRate", 5), text("localEcho", QStringLiteral("true")),
-                      dword("lineEnd", 1)}
-            << "38400" << true << 1;
+        QTest::newRow("as Qt writes them") << Values{dword("baudRate", 5),
+                                                     text("localEcho", QStringLiteral("true")),
+                                                     dword("lineEnd", 1),
+                                                     text("dataBits", QStringLiteral("7")),
+                                                     text("parity", QStringLiteral("even")),
+                                                     text("dtr", QStringLiteral("false"))}
+                                           << "38400" << true << 1 << "38400 7E1 DTR off";
         QTest::newRow("numbers as text, a switch as a DWORD")
-            << Values{text("baudRate", QStringLiteral("5")), dword("localEcho", 1),
-                      text("lineEnd", QStringLiteral("2"))}
-            << "38400" << true << 2;
-        QTest::newRow("a switch off as a DWORD")
-            << Values{dword("localEcho", 0)} << "1200" << false << 0;
-        QTest::newRow("past the end")
-            << Values{dword("baudRate", 18), dword("lineEnd", 3)} << "1200" << false << 0;
+            << Values{text("baudRate", QStringLiteral("5")),   dword("localEcho", 1),
+                      text("lineEnd", QStringLiteral("2")),    dword("dataBits", 5),
+                      text("stopBits", QStringLiteral("1.5")), dword("rts", 0)}
+            << "38400" << true << 2 << "38400 5N1.5 RTS off";
+        QTest::newRow("a switch off as a DWORD") << Values{dword("localEcho", 0), dword("dtr", 0)}
+                                                 << "1200" << false << 0 << "1200 8N1 DTR off";
+        QTest::newRow("past the end") << Values{dword("baudRate", 18), dword("lineEnd", 3),
+                                                dword("dataBits", 9), dword("stopBits", 3)}
+                                      << "1200" << false << 0 << "1200 8N1";
         QTest::newRow("negative") << Values{dword("baudRate", 0xFFFFFFFF),
                                             dword("lineEnd", 0xFFFFFFFE)}
-                                  << "1200" << false << 0;
+                                  << "1200" << false << 0 << "1200 8N1";
         QTest::newRow("not numbers") << Values{text("baudRate", QStringLiteral("fast")),
                                                text("localEcho", QStringLiteral("maybe")),
-                                               text("lineEnd", QStringLiteral("\\r\\n"))}
-                                     << "1200" << false << 0;
+                                               text("lineEnd", QStringLiteral("\\r\\n")),
+                                               text("dataBits", QStringLiteral("seven")),
+                                               text("parity", QStringLiteral("sometimes")),
+                                               text("flowControl", QStringLiteral("yes")),
+                                               text("dtr", QStringLiteral("maybe"))}
+                                     << "1200" << false << 0 << "1200 8N1";
         QTest::newRow("a QWORD past 32 bits")
-            << Values{qword("baudRate", 0x100000005ULL), qword("lineEnd", 0x100000001ULL)} << "1200"
-            << false << 0;
+            << Values{qword("baudRate", 0x100000005ULL), qword("lineEnd", 0x100000001ULL),
+                      qword("dataBits", 0x100000007ULL)}
+            << "1200" << false << 0 << "1200 8N1";
         QTest::newRow("lists")
             << Values{list("baudRate", {QStringLiteral("1"), QStringLiteral("2")}),
                       list("localEcho", {QStringLiteral("1"), QStringLiteral("2")}),
-                      list("lineEnd", {})}
-            << "1200" << false << 0;
+                      list("lineEnd", {}), list("parity", {QStringLiteral("even")}),
+                      list("rts", {QStringLiteral("false")})}
+            << "1200" << false << 0 << "1200 8N1";
         QTest::newRow("raw bytes")
             << Values{bytes("baudRate", QByteArray("\xff\xfe\x00", 3)),
-                      bytes("localEcho", QByteArray("\x01", 1)), bytes("lineEnd", QByteArray())}
-            << "1200" << false << 0;
+                      bytes("localEcho", QByteArray("\x01", 1)), bytes("lineEnd", QByteArray()),
+                      bytes("flowControl", QByteArray("none", 4)),
+                      bytes("dtr", QByteArray("\x00", 1))}
+            << "1200" << false << 0 << "1200 8N1";
 #else
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<QString>("baud");
         QTest::addColumn<bool>("echo");
         QTest::addColumn<int>("lineEnd");
-        QTest::newRow("valid") << QByteArray("baudRate=5\nlocalEcho=true\nlineEnd=1\n") << "38400"
-                               << true << 1;
+        QTest::addColumn<QString>("line");
+        QTest::newRow("valid") << QByteArray("baudRate=5\nlocalEcho=true\nlineEnd=1\n"
+                                             "dataBits=7\nparity=odd\nstopBits=2\n"
+                                             "flowControl=rts/cts\ndtr=false\nrts=false\n")
+                               << "38400" << true << 1 << "38400 7O2 RTS/CTS DTR off RTS off";
+        QTest::newRow("written by hand")
+            << QByteArray("dataBits=5\nparity= Mark\nflowControl=XON/XOFF\n"
+                          "dtr=0\nrts=1\n")
+            << "1200" << false << 0 << "1200 5M1 XON/XOFF DTR off";
         QTest::newRow("past the end")
-            << QByteArray("baudRate=18\nlineEnd=3\n") << "1200" << false << 0;
-        QTest::newRow("negative") << QByteArray("baudRate=-1\nlineEnd=-1\n") << "1200" << false
-                                  << 0;
+            << QByteArray("baudRate=18\nlineEnd=3\ndataBits=9\nstopBits=3\n") << "1200" << false
+            << 0 << "1200 8N1";
+        // Termios has no 1.5 stop bits.
+        QTest::newRow("1.5 stop bits")
+            << QByteArray("stopBits=1.5\n") << "1200" << false << 0 << "1200 8N1";
+        QTest::newRow("negative") << QByteArray("baudRate=-1\nlineEnd=-1\ndataBits=-7\n") << "1200"
+                                  << false << 0 << "1200 8N1";
         QTest::newRow("not numbers")
-            << QByteArray("baudRate=fast\nlocalEcho=maybe\nlineEnd=\\r\\n\n") << "1200" << false
-            << 0;
+            << QByteArray("baudRate=fast\nlocalEcho=maybe\nlineEnd=\\r\\n\ndataBits=seven\n"
+                          "parity=sometimes\nflowControl=yes\ndtr=maybe\nrts=2\n")
+            << "1200" << false << 0 << "1200 8N1";
         QTest::newRow("huge") << QByteArray("baudRate=99999999999999999999\n") << "1200" << false
-                              << 0;
-        QTest::newRow("lists") << QByteArray("baudRate=1, 2\nlocalEcho=1, 2\nlineEnd=@Invalid()\n")
-                               << "1200" << false << 0;
-        QTest::newRow("garbage file")
-            << QByteArray("\xff\xfe[\0\0=\n==\n[General\nbaudRate", 26) << "1200" << false << 0;
+                              << 0 << "1200 8N1";
+        QTest::newRow("lists") << QByteArray(
+                                      "baudRate=1, 2\nlocalEcho=1, 2\nlineEnd=@Invalid()\n"
+                                      "parity=even, odd\ndtr=false, true\nstopBits=@Invalid()\n")
+                               << "1200" << false << 0 << "1200 8N1";
+        QTest::newRow("garbage file") << QByteArray("\xff\xfe[\0\0=\n==\n[General\nbaudRate", 26)
+                                      << "1200" << false << 0 << "1200 8N1";
 #endif
     }
     void damagedValuesCountAsMissing()
@@ -270,6 +321,7 @@ private slots:
         QFETCH(QString, baud);
         QFETCH(bool, echo);
         QFETCH(int, lineEnd);
+        QFETCH(QString, line);
 #ifdef Q_OS_WIN
         QFETCH(QList<RegistryValue>, contents);
         QVERIFY(writeRegistry(contents));
@@ -282,6 +334,7 @@ private slots:
             QCOMPARE(combo(&window, "input_baud")->currentText(), baud);
             QCOMPARE(echoBox(&window)->isChecked(), echo);
             QCOMPARE(combo(&window, "input_einde")->currentIndex(), lineEnd);
+            QCOMPARE(lineText(&window), line);
             QVERIFY(window.close());
         }
         QSettings store(QStringLiteral("Orvek"), QStringLiteral("Tavlino"));

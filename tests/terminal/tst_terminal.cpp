@@ -36,6 +36,9 @@
 #include <memory>
 
 #ifdef Q_OS_LINUX
+#include "ptyuart.h"
+
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -106,6 +109,23 @@ private:
     void setLineEnd(int index) { widget<QComboBox>("input_einde")->setCurrentIndex(index); }
     void setEcho(bool on) { widget<QCheckBox>("input_echo")->setChecked(on); }
     QString shown() { return output()->toPlainText(); }
+    void choose(const QStringList &actions)
+    {
+        for (const QString &name : actions)
+            widget<QAction>(name.toLatin1().constData())->trigger();
+    }
+    QString lineLabel() { return widget<QLabel>("lbl_line")->text(); }
+    // The wires' requests the program made since the last call, on Linux.
+    QString requestsOfTheWires()
+    {
+#ifdef Q_OS_LINUX
+        const QString requests = QString::fromLatin1(ptyuart_requests(port()->handle()));
+        ptyuart_forget();
+        return requests;
+#else
+        return QString();
+#endif
+    }
 
 private slots:
     void initTestCase()
@@ -125,6 +145,10 @@ private slots:
 
     void cleanup()
     {
+#ifdef Q_OS_LINUX
+        ptyuart_refuse_frames(0);
+        ptyuart_forget();
+#endif
         readySpy.reset();
         window.reset();
         device.reset();
@@ -468,6 +492,199 @@ private slots:
         QVERIFY(device->slavePath().endsWith(port()->portName()));
         QVERIFY(deliver("after"));
         QTRY_COMPARE(shown(), QStringLiteral("after"));
+    }
+
+    void lineSettingsReachTheTty_data()
+    {
+        // Chosen in the Port menu while the port is open or before Open; what
+        // the tty then has, and the status bar says.
+        QTest::addColumn<QStringList>("choices");
+        QTest::addColumn<bool>("whileOpen");
+        QTest::addColumn<QString>("frame");
+        struct Row {
+            const char *name;
+            QStringList choices;
+            const char *frame;
+        };
+        QList<Row> rows = {
+            {"a meter's 7E1", {"actionDataBits7", "actionParityEven"}, "7E1"},
+            {"5 bits, odd", {"actionDataBits5", "actionParityOdd"}, "5O1"},
+            {"6 bits, mark", {"actionDataBits6", "actionParityMark"}, "6M1"},
+            {"space parity, 2 stop bits", {"actionParitySpace", "actionStopBits2"}, "8S2"},
+            {"RTS/CTS", {"actionFlowRtsCts"}, "8N1 RTS/CTS"},
+            {"XON/XOFF, then back to 8N1",
+             {"actionFlowXonXoff", "actionDataBits7", "actionDataBits8"},
+             "8N1 XON/XOFF"},
+        };
+        if (onWindows)
+            rows.append({"1.5 stop bits with 5 data bits",
+                         {"actionDataBits5", "actionStopBits15"},
+                         "5N1.5"});
+        for (const Row &row : std::as_const(rows)) {
+            QTest::addRow("%s, while open", row.name)
+                << row.choices << true << QString::fromLatin1(row.frame);
+            QTest::addRow("%s, before Open", row.name)
+                << row.choices << false << QString::fromLatin1(row.frame);
+        }
+    }
+    void lineSettingsReachTheTty()
+    {
+        QFETCH(QStringList, choices);
+        QFETCH(bool, whileOpen);
+        QFETCH(QString, frame);
+        widget<QComboBox>("input_baud")->setCurrentIndex(3);
+        if (!whileOpen)
+            choose(choices);
+        QVERIFY(openDevice());
+        QCOMPARE(ttyFrame(port()->handle()), whileOpen ? QStringLiteral("8N1") : frame);
+        if (whileOpen)
+            choose(choices);
+        QCOMPARE(ttyFrame(port()->handle()), frame);
+        QCOMPARE(lineLabel(), QStringLiteral("9600 ") + frame);
+        // The line still carries text both ways, and nothing was refused.
+        QVERIFY(deliver("ok\n"));
+        typeAndSend(QStringLiteral("hi"));
+        QTRY_COMPARE(device->received(), QByteArray("hi"));
+        QTRY_COMPARE(shown(), QStringLiteral("ok\n"));
+        // Every later Open sets it again.
+        QTest::mouseClick(closeButton(), Qt::LeftButton);
+        QCOMPARE(lineLabel(), QStringLiteral("9600 ") + frame);
+        QVERIFY(openDevice());
+        QCOMPARE(ttyFrame(port()->handle()), frame);
+    }
+
+    void refusedFrameLeavesThePortAsItWas_data()
+    {
+        QTest::addColumn<bool>("whileOpen");
+        QTest::newRow("chosen while open") << true;
+        QTest::newRow("chosen before Open") << false;
+    }
+    void refusedFrameLeavesThePortAsItWas()
+    {
+#ifndef Q_OS_LINUX
+        QSKIP("the stand-in for a driver that refuses a frame is Linux's");
+#else
+        QFETCH(bool, whileOpen);
+        // The device refuses 7 data bits and parity, as a driver does a frame
+        // its UART cannot make; it takes 2 stop bits.
+        ptyuart_refuse_frames(1);
+        widget<QComboBox>("input_baud")->setCurrentIndex(3);
+        const QStringList choices = {"actionDataBits7", "actionParityEven", "actionStopBits2"};
+        if (!whileOpen)
+            choose(choices);
+        QVERIFY(openDevice());
+        if (whileOpen)
+            choose(choices);
+        QCOMPARE(ttyFrame(port()->handle()), QStringLiteral("8N2"));
+        QCOMPARE(lineLabel(), QStringLiteral("9600 8N2"));
+        QVERIFY(widget<QAction>("actionDataBits8")->isChecked());
+        QVERIFY(widget<QAction>("actionParityNone")->isChecked());
+        QVERIFY(widget<QAction>("actionStopBits2")->isChecked());
+        QVERIFY2(shown().contains(QStringLiteral(" refused 7 data bits ---")), qPrintable(shown()));
+        QVERIFY(shown().contains(QStringLiteral(" refused even parity ---")));
+        QVERIFY(!shown().contains(QStringLiteral("stop bit")));
+        // Open, and talking.
+        QVERIFY(port()->isOpen());
+        QVERIFY(deliver("still here"));
+        QTRY_VERIFY(shown().endsWith(QStringLiteral("still here")));
+#endif
+    }
+
+    void outputLinesFollowTheMenu_data()
+    {
+        // Switched before Open and then while open; the requests the program
+        // made of the wires at Open and after the switches (Linux), and the
+        // wires the system then has.
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<QString>("atOpen");
+        QTest::addColumn<QString>("switched");
+        QTest::addColumn<QString>("lines");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("raised at Open, DTR first") << QStringList() << QStringList() << "DTR+ RTS+"
+                                                   << ""
+                                                   << "DTR RTS"
+                                                   << "9600 8N1";
+        QTest::newRow("an ESP32 opened with both low")
+            << QStringList({"actionDtr", "actionRts"}) << QStringList() << "DTR- RTS-"
+            << ""
+            << ""
+            << "9600 8N1 DTR off RTS off";
+        QTest::newRow("switched while open")
+            << QStringList() << QStringList({"actionDtr", "actionRts", "actionDtr"}) << "DTR+ RTS+"
+            << "DTR- RTS- DTR+"
+            << "DTR"
+            << "9600 8N1 RTS off";
+        QTest::newRow("RTS left to RTS/CTS, and given back as chosen")
+            << QStringList({"actionRts", "actionFlowRtsCts"}) << QStringList({"actionFlowNone"})
+            << "DTR+"
+            << "RTS-"
+            << "DTR"
+            << "9600 8N1 RTS off";
+    }
+    void outputLinesFollowTheMenu()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, after);
+        QFETCH(QString, atOpen);
+        QFETCH(QString, switched);
+        QFETCH(QString, lines);
+        QFETCH(QString, label);
+        widget<QComboBox>("input_baud")->setCurrentIndex(3);
+        choose(before);
+        QVERIFY(openDevice());
+        if (!onWindows)
+            QCOMPARE(requestsOfTheWires(), atOpen);
+        // Under RTS/CTS the driver drives RTS; the person's choice waits.
+        QCOMPARE(widget<QAction>("actionRts")->isEnabled(),
+                 port()->flowControl() != QSerialPort::HardwareControl);
+        choose(after);
+        if (!onWindows)
+            QCOMPARE(requestsOfTheWires(), switched);
+        QCOMPARE(ttyLines(port()->handle()), lines);
+        QCOMPARE(lineLabel(), label);
+        QVERIFY(port()->isOpen());
+    }
+
+    void breakLastsAQuarterSecond_data()
+    {
+        QTest::addColumn<bool>("closeDuringIt");
+        QTest::newRow("held, then ended") << false;
+        QTest::newRow("ended by Close") << true;
+    }
+    void breakLastsAQuarterSecond()
+    {
+        QFETCH(bool, closeDuringIt);
+        auto *sendBreak = widget<QAction>("actionBreak");
+        QVERIFY(openDevice());
+        QVERIFY(sendBreak->isEnabled());
+        requestsOfTheWires();
+        QElapsedTimer held;
+        held.start();
+        sendBreak->trigger();
+        if (!onWindows)
+            QCOMPARE(requestsOfTheWires(), QStringLiteral("BRK+"));
+        // One at a time.
+        QVERIFY(!sendBreak->isEnabled());
+        if (closeDuringIt) {
+            QTest::mouseClick(closeButton(), Qt::LeftButton);
+#ifdef Q_OS_LINUX
+            // Asked of the device before the port closed.
+            const int slave = ::open(QFile::encodeName(device->slavePath()).constData(),
+                                     O_RDWR | O_NOCTTY | O_NONBLOCK);
+            QVERIFY(slave >= 0);
+            const QString requests = QString::fromLatin1(ptyuart_requests(slave));
+            ::close(slave);
+            QCOMPARE(requests, QStringLiteral("BRK-"));
+#endif
+            QVERIFY(!sendBreak->isEnabled());
+            return;
+        }
+        QTRY_VERIFY(sendBreak->isEnabled());
+        QVERIFY(held.elapsed() >= 240);
+        if (!onWindows)
+            QCOMPARE(requestsOfTheWires(), QStringLiteral("BRK-"));
+        QVERIFY(port()->isOpen());
     }
 
     void sendWritesTheLineEndAndEchoes_data()
