@@ -266,7 +266,9 @@ QString ttyFrame(PortHandle handle)
         return QStringLiteral("unknown");
     QString frame = QString::number(settings.ByteSize) + QLatin1String(parities[settings.Parity]) +
                     QLatin1String(stopBits[settings.StopBits]);
-    if (settings.fOutxCtsFlow && settings.fRtsControl == RTS_CONTROL_HANDSHAKE)
+    // Wine reads CRTSCTS back as CTS handshake with RTS merely enabled; a
+    // Windows driver gives RTS handshake too.
+    if (settings.fOutxCtsFlow)
         frame += QStringLiteral(" RTS/CTS");
     if (settings.fOutX && settings.fInX)
         frame += QStringLiteral(" XON/XOFF");

@@ -271,8 +271,9 @@ private slots:
         QTest::newRow("lists")
             << Values{list("baudRate", {QStringLiteral("1"), QStringLiteral("2")}),
                       list("localEcho", {QStringLiteral("1"), QStringLiteral("2")}),
-                      list("lineEnd", {}), list("parity", {QStringLiteral("even")}),
-                      list("rts", {QStringLiteral("false")})}
+                      list("lineEnd", {}),
+                      list("parity", {QStringLiteral("even"), QStringLiteral("odd")}),
+                      list("rts", {QStringLiteral("false"), QStringLiteral("true")})}
             << "1200" << false << 0 << "1200 8N1";
         QTest::newRow("raw bytes")
             << Values{bytes("baudRate", QByteArray("\xff\xfe\x00", 3)),
