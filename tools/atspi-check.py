@@ -5,9 +5,10 @@
 
 Waits up to SECONDS for an application named APP_NAME on the bus, then checks
 that every control a person works with is there with its name, or with the
-caption that labels it; prints what it found and exits 1 when something is
-missing.
+caption that labels it, and that the status bar says the line's settings
+("1200 8N1"); prints what it found and exits 1 when something is missing.
 """
+import re
 import sys
 import time
 
@@ -18,6 +19,7 @@ EXPECTED = [
     ("push button", "Send"),
     ("push button", "Clear"),
     ("push button", "Open"),
+    ("push button", "Close"),
     ("check box", "Continu"),
     ("check box", "Local Echo"),
     ("text", "Input:"),
@@ -59,6 +61,16 @@ def controls(root):
     return seen
 
 
+def status_bar_texts(root):
+    stack = [root]
+    while stack:
+        accessible = stack.pop()
+        if accessible.getRoleName() == "status bar":
+            return [child.name for child in accessible if child is not None]
+        stack.extend(child for child in accessible if child is not None)
+    return []
+
+
 def main():
     name, seconds = sys.argv[1], float(sys.argv[2])
     app = find_application(name, seconds)
@@ -71,8 +83,12 @@ def main():
         for role, text in EXPECTED
         if not any(r == role and (n == text or text in c) for r, n, c in seen)
     ]
+    status = status_bar_texts(app)
+    if not any(re.match(r"^\d+ [5-8][NEOMS](1|1\.5|2)\b", text) for text in status):
+        missing.append(("status bar", "the line's settings"))
     for role, text, caption in sorted(seen):
         print(f"  {role}: {text!r}" + (f" labelled by {caption}" if caption else ""))
+    print(f"  status bar: {status!r}")
     if missing:
         print("missing:", ", ".join(f"{role} {text!r}" for role, text in missing))
         return 1

@@ -12,7 +12,10 @@ The row checks that the port list names the adapter from its own strings
 and puts it first, that an ordinary user's stty can take the open port and
 the window comes back at its own rate, and, as this script pulls the
 adapter out through QEMU's monitor and plugs it back when the row asks,
-that the list follows and the same adapter is opened again by itself.
+that the list follows and the same adapter is opened again by itself. Then
+it sets 7E2 with RTS/CTS, lowers DTR and sends a break, and reads the
+driver's termios and lines back; this script checks in QEMU's trace of the
+adapter that the frame and the flow control reached it as FTDI requests.
 
 Needs mmdebstrap, qemu-system-x86 and e2fsprogs, and root (the guest's root
 file system is made with mmdebstrap). Runs under software emulation; about
@@ -90,6 +93,15 @@ def monitor(path, command):
         time.sleep(0.5)
 
 
+def reached_adapter(trace):
+    """QEMU's trace of the adapter holds an FTDI SET_DATA for 7 data bits,
+    even parity and 2 stop bits, and a SET_FLOW_CTRL for RTS/CTS."""
+    data = [line for line in trace.splitlines() if "usb_serial_set_data" in line]
+    flow = [line for line in trace.splitlines() if "usb_serial_set_flow_control" in line]
+    return (any("parity E, data bits 7, stop bits 2" in line for line in data)
+            and any(line.rstrip().endswith("flow control 1") for line in flow))
+
+
 def main():
     if len(sys.argv) not in (2, 3):
         sys.exit(__doc__)
@@ -104,6 +116,7 @@ def main():
             make_guest(work)
         put_suite(image, suite)
         monitor_path = os.path.join(temporary, "monitor")
+        trace_path = os.path.join(temporary, "trace")
         qemu = subprocess.Popen(
             ["qemu-system-x86_64", "-m", "1024", "-smp", "2", "-display", "none",
              "-serial", "stdio", "-monitor", f"unix:{monitor_path},server,nowait",
@@ -111,9 +124,11 @@ def main():
              "-append", "console=ttyS0 root=/dev/vda rw init=/usb-check-init",
              "-drive", f"file={image},format=raw,if=virtio",
              "-device", "qemu-xhci,id=xhci", "-chardev", "ringbuf,id=line",
-             "-device", ADAPTER, "-no-reboot"],
+             "-device", ADAPTER, "-no-reboot",
+             "-trace", "enable=usb_serial_set_*", "-D", trace_path],
             stdout=subprocess.PIPE, stdin=subprocess.DEVNULL, text=True, errors="replace")
         result = None
+        framed = False
         deadline = time.monotonic() + 900
         for line in qemu.stdout:
             print(line, end="", flush=True)
@@ -121,6 +136,8 @@ def main():
                 monitor(monitor_path, "device_del ftdi")
             elif "tavlino-usb-check: plug" in line:
                 monitor(monitor_path, "device_add " + ADAPTER)
+            elif "tavlino-usb-check: framed" in line:
+                framed = True
             elif "tavlino-usb-check: exit" in line:
                 result = int(line.split()[-1])
                 break
@@ -128,8 +145,13 @@ def main():
                 break
         qemu.kill()
         qemu.wait()
+        with open(trace_path, errors="replace") as trace:
+            adapter_saw = trace.read()
     if result != 0:
         sys.exit(f"usb-check: the guest's row {'did not finish' if result is None else 'failed'}")
+    print(adapter_saw)
+    if not framed or not reached_adapter(adapter_saw):
+        sys.exit("usb-check: 7E2 with RTS/CTS did not reach the adapter")
     print("usb-check: listed, lent, pulled, plugged and reopened on a real USB-serial driver")
 
 

@@ -80,7 +80,8 @@ cmake -S "$source_dir" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source_dir/tools/win
     -DCMAKE_PREFIX_PATH="$qt" -DCMAKE_BUILD_TYPE=Release -DTAVLINO_BENCH=OFF \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$source_dir/tools/windows/wine-run.sh"
 cmake --build "$build" -j"$jobs"
-# The shim that lets Wine take a pty for a serial port, for the tests.
+# The shim that makes a pty a UART that Wine takes for a serial port, for the
+# tests.
 gcc -O2 -Wall -shared -fPIC -o "$build/ptyuart.so" "$source_dir/tests/ptyuart.c" -ldl
 
 # The folder a Windows user gets, from the install rules, and the installer

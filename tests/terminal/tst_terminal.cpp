@@ -1460,6 +1460,17 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(adapterAt(), 0, 60000);
         QTRY_VERIFY_WITH_TIMEOUT(port()->isOpen(), 60000);
         QCOMPARE(ttyRate(port()->handle()), 115200);
+
+        // A meter's 7E2 with RTS/CTS, DTR low and a break, through the real
+        // driver (the host sees what reached the adapter).
+        choose({"actionDataBits7", "actionParityEven", "actionStopBits2", "actionFlowRtsCts",
+                "actionDtr"});
+        QCOMPARE(ttyFrame(port()->handle()), QStringLiteral("7E2 RTS/CTS"));
+        QCOMPARE(ttyLines(port()->handle()), QStringLiteral("RTS"));
+        widget<QAction>("actionBreak")->trigger();
+        QTRY_VERIFY(widget<QAction>("actionBreak")->isEnabled());
+        QVERIFY2(!shown().contains(QStringLiteral("refused")), qPrintable(shown()));
+        tellHost("framed");
     }
 #endif
 
