@@ -80,6 +80,14 @@ private slots:
 
     void aboutIsOneModalDialogThatOkHides()
     {
+        // On a real X server under openbox, a dialog hidden and shown again
+        // at once now and then races the window manager, and Qt's X layer
+        // asks about a window the server has just let go of.
+        WarningGuard::expect(
+            QStringLiteral("^QXcbConnection: XCB error: 3 \\(BadWindow\\).*TranslateCoords"));
+        WarningGuard::expect(
+            QStringLiteral("^internal error: +void QXcbWindow::setNetWmStateOnUnmappedWindow\\(\\) "
+                           "called on mapped window$"));
         chooseAbout();
         QCOMPARE(dialogs().size(), 1);
         About *about = dialogs().first();
