@@ -117,11 +117,6 @@ void LineSettings::store(QSettings &settings) const
     settings.setValue(QStringLiteral("rts"), rts);
 }
 
-bool operator==(const LineSettings &a, const LineSettings &b)
-{
-    return a.sameFrameAs(b) && a.dtr == b.dtr && a.rts == b.rts;
-}
-
 QVector<QSerialPort::DataBits> dataBitsChoices()
 {
     return valuesOf(dataBitsTable);

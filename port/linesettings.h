@@ -33,12 +33,6 @@ struct LineSettings {
     void store(QSettings &settings) const;
 };
 
-bool operator==(const LineSettings &a, const LineSettings &b);
-inline bool operator!=(const LineSettings &a, const LineSettings &b)
-{
-    return !(a == b);
-}
-
 // The choices a menu offers, in its order.
 QVector<QSerialPort::DataBits> dataBitsChoices();
 QVector<QSerialPort::Parity> parityChoices();
