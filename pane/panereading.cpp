@@ -40,10 +40,12 @@ void PaneReading::personScrolled()
         following = bar->sliderPosition() >= bar->maximum();
 }
 
-QString PaneReading::selectedText(const QPlainTextEdit &pane)
+namespace {
+
+QString withLineBreaks(const QTextCursor &selection)
 {
     // Paragraph and line separators, as Qt's own copy turns them.
-    QString text = pane.textCursor().selectedText();
+    QString text = selection.selectedText();
     for (QChar &c : text) {
         if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator)
             c = u'\n';
@@ -51,6 +53,20 @@ QString PaneReading::selectedText(const QPlainTextEdit &pane)
             c = u' ';
     }
     return text;
+}
+
+} // namespace
+
+QString PaneReading::selectedText(const QPlainTextEdit &pane)
+{
+    return withLineBreaks(pane.textCursor());
+}
+
+QString PaneReading::allText(const QPlainTextEdit &pane)
+{
+    QTextCursor all(pane.document());
+    all.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    return withLineBreaks(all);
 }
 
 void PaneReading::copy(bool toSelection)

@@ -36,6 +36,8 @@ public:
 
     // The selection's text with '\n' line breaks.
     static QString selectedText(const QPlainTextEdit &pane);
+    // The whole pane's text, as a copy of all of it gives it.
+    static QString allText(const QPlainTextEdit &pane);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

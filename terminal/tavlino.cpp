@@ -9,18 +9,25 @@
 #include "lendwatch.h"
 #include "linemenu.h"
 #include "paceddisplay.h"
+#include "panereading.h"
 #include "portbox.h"
 #include "portlist.h"
 #include "portlistwatch.h"
 #include "spokenreply.h"
 
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
+#include <QSaveFile>
 #include <QSerialPortInfo>
 #include <QSettings>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -629,6 +636,51 @@ void Tavlino::showLineSettings()
     if (!lines.rts)
         parts << tr("RTS off");
     lineLabel->setText(parts.join(QLatin1Char(' ')));
+}
+
+// The pane's whole text, as a copy of all of it gives it, in a file the
+// person picks. Written to a temporary file beside it and renamed, so a
+// full disk never leaves half a file under the name.
+void Tavlino::on_actionSaveOutput_triggered()
+{
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Save Output As"), proposedFile(QStringLiteral(".txt")),
+        tr("Text files (*.txt *.log);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    settings->setValue(QStringLiteral("lastFolder"), QFileInfo(path).absolutePath());
+    display->showAll();
+    QSaveFile file(path);
+    const QByteArray text = PaneReading::allText(*ui->output).toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        const QString news = tr("Output not saved to %1: %2").arg(path, file.errorString());
+        display->appendNotice(QStringLiteral("--- ") + news + QStringLiteral(" ---"));
+        announcer->say(news);
+        return;
+    }
+    const QString news = tr("Output saved to %1").arg(path);
+    ui->statusBar->showMessage(news, 5000);
+    announcer->say(news);
+}
+
+void Tavlino::on_actionQuit_triggered()
+{
+    close();
+}
+
+// The port's name and the time, in the folder last used, Documents the
+// first time: ttyUSB0-2026-12-09-031502.txt.
+QString Tavlino::proposedFile(const QString &suffix) const
+{
+    QString folder = settings->value(QStringLiteral("lastFolder")).toString();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QString port =
+        QFileInfo(openedName.isEmpty() ? ui->input_com->currentText() : openedName).fileName();
+    if (port.isEmpty())
+        port = QStringLiteral("tavlino");
+    const QString time = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
+    return QDir(folder).filePath(port + QLatin1Char('-') + time + suffix);
 }
 
 namespace {

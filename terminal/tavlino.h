@@ -44,7 +44,8 @@ protected:
     //   where Return in the Com and Baud boxes is also tied to btn_Open's
     //   click;
     //   on_btn_close_clicked, on_actionDtr_triggered, on_actionRts_triggered
-    //   and on_actionBreak_triggered are connected by name too;
+    //   on_actionBreak_triggered, on_actionSaveOutput_triggered and
+    //   on_actionQuit_triggered are connected by name too;
     // - dataReadyToRead (the port's readyRead) on a successful Open;
     // - input_key_Pressed (input's textEdited) only while Continu is checked.
 private Q_SLOTS:
@@ -61,6 +62,8 @@ private Q_SLOTS:
     void on_actionDtr_triggered(bool checked);
     void on_actionRts_triggered(bool checked);
     void on_actionBreak_triggered();
+    void on_actionSaveOutput_triggered();
+    void on_actionQuit_triggered();
 
 private:
     void loadSettings();
@@ -89,6 +92,7 @@ private:
     template <typename Change> void changeLine(Change change);
     void tellRefused(const QString &name, const QStringList &refused);
     void showLineSettings();
+    QString proposedFile(const QString &suffix) const;
 
     Ui_Tavlino *ui = nullptr;
     QSerialPort *serial = nullptr;

@@ -18,10 +18,10 @@ xvfb-run -a -s "-screen 0 1400x1000x24 -dpi $dpi -noreset" sh -c "
         import -window \$window docs/$name.png
     else
         import -window \$window docs/tavlino.png
-        # Help, the second menu, and its About.
-        xdotool mousemove 61 10 click 1
+        # Help, the third menu, and its About.
+        xdotool mousemove 96 10 click 1
         sleep 0.7
-        xdotool mousemove 80 35 click 1
+        xdotool mousemove 115 35 click 1
         sleep 1
         import -window root -crop 545x387+0+0 +repage docs/about.png
     fi

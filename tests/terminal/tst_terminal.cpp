@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,10 +27,12 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSerialPort>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -115,6 +118,21 @@ private:
             widget<QAction>(name.toLatin1().constData())->trigger();
     }
     QString lineLabel() { return widget<QLabel>("lbl_line")->text(); }
+    // Types a path into the file dialog Qt shows and presses Return, as soon
+    // as it is up.
+    void answerFileDialog(const QString &path)
+    {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog) {
+            QTimer::singleShot(10, this, [this, path] { answerFileDialog(path); });
+            return;
+        }
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        name->clear();
+        QTest::keyClicks(name, path);
+        QTest::keyClick(name, Qt::Key_Return);
+    }
     // The wires' requests the program made since the last call, on Linux.
     QString requestsOfTheWires()
     {
@@ -152,6 +170,8 @@ private slots:
         readySpy.reset();
         window.reset();
         device.reset();
+        // What a row stored (Quit saves the settings) is not the next one's.
+        QSettings(QStringLiteral("Orvek"), QStringLiteral("Tavlino")).clear();
         WarningGuard::verifyNone();
     }
 
@@ -219,7 +239,17 @@ private slots:
         QList<QMenu *> menus;
         for (QAction *action : window->menuBar()->actions())
             menus << action->menu();
-        QCOMPARE(menus.size(), 2);
+        QCOMPARE(menus.size(), 3);
+        QCOMPARE(menus.first()->objectName(), QStringLiteral("menuFile"));
+        QCOMPARE(menus.first()->title(), QStringLiteral("&File"));
+        QStringList fileEntries;
+        for (QAction *action : menus.first()->actions())
+            fileEntries << (action->isSeparator() ? QStringLiteral("-")
+                                                  : action->text() + QLatin1Char(' ') +
+                                                        action->shortcut().toString());
+        QCOMPARE(fileEntries, QStringList({QStringLiteral("&Save Output As\u2026 Ctrl+S"), "-",
+                                           "&Quit Ctrl+Q"}));
+        menus.removeFirst();
         QCOMPARE(menus.last()->objectName(), QStringLiteral("menuHelp"));
         QCOMPARE(menus.last()->title(), QStringLiteral("&Help"));
         QCOMPARE(menus.last()->actions().size(), 1);
@@ -998,6 +1028,66 @@ private slots:
         QVERIFY(port()->isOpen());
         QVERIFY(deliver("more"));
         QTRY_COMPARE(shown(), QStringLiteral("more"));
+    }
+
+    void saveOutputWritesWhatACopyGives_data()
+    {
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("a new file") << QStringLiteral("session.txt") << true;
+        QTest::newRow("a folder that is not there")
+            << QStringLiteral("no such folder/session.txt") << false;
+    }
+    void saveOutputWritesWhatACopyGives()
+    {
+        if (isUnderWine())
+            QSKIP("Windows' own file dialog is not Qt's to drive");
+        QFETCH(QString, where);
+        QFETCH(bool, saved);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(where);
+        setEcho(true);
+        setLineEnd(2);
+        QVERIFY(openDevice());
+        // Colours, a CR LF cut between reads, a zero byte, bytes that are no
+        // UTF-8, and the echo.
+        QVERIFY(deliver("\x1b[31mred\x1b[0m line\r"));
+        QVERIFY(deliver(QByteArray("\nzero\0byte \xff\xfe\r\n", 15)));
+        typeAndSend(QStringLiteral("AT"));
+        QVERIFY(deliver("OK\r\n"));
+        QTRY_VERIFY(shown().endsWith(QLatin1String("OK\n")));
+        // The dialog Qt shows, answered as a person would.
+        WarningGuard::expect(QStringLiteral("^This plugin does not support (raise|grabbing)"));
+        QTimer::singleShot(0, this, [this, path] { answerFileDialog(path); });
+        widget<QAction>("actionSaveOutput")->trigger();
+        QFile file(path);
+        QCOMPARE(file.open(QIODevice::ReadOnly), saved);
+        if (saved) {
+            output()->selectAll();
+            QTest::keyClick(output(), Qt::Key_C, Qt::ControlModifier);
+            QCOMPARE(QString::fromUtf8(file.readAll()), QApplication::clipboard()->text());
+            QVERIFY(shown().contains(QLatin1String("( AT\\r\\n )OK")));
+            QVERIFY(!shown().contains(QLatin1String("saved")));
+        } else {
+            QVERIFY2(shown().contains(QStringLiteral("--- Output not saved to ") + path + ": "),
+                     qPrintable(shown()));
+        }
+        // Where the next file is proposed.
+        QCOMPARE(QSettings(QStringLiteral("Orvek"), QStringLiteral("Tavlino"))
+                     .value(QStringLiteral("lastFolder"))
+                     .toString(),
+                 QFileInfo(path).absolutePath());
+    }
+
+    void quitClosesAsTheCloseBoxDoes()
+    {
+        widget<QCheckBox>("input_echo")->setChecked(true);
+        QVERIFY(openDevice());
+        QTest::keyClick(input(), Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(!window->isVisible());
+        QVERIFY(QSettings(QStringLiteral("Orvek"), QStringLiteral("Tavlino"))
+                    .value(QStringLiteral("localEcho"))
+                    .toBool());
     }
 
     void continuousModeSendsEveryKeystroke()
