@@ -652,7 +652,12 @@ void Tavlino::on_actionSaveOutput_triggered()
     display->showAll();
     QSaveFile file(path);
     const QByteArray text = PaneReading::allText(*ui->output).toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+    // Unbuffered: a write the system cuts short (a full disk, a file-size
+    // limit) then shows in write()'s count. Through QFileDevice's buffer,
+    // Qt 5.15 and 6 drop the rest and commit() renames the short file as if
+    // all were well.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+        file.write(text) != text.size() || !file.commit()) {
         const QString news = tr("Output not saved to %1: %2").arg(path, file.errorString());
         display->appendNotice(QStringLiteral("--- ") + news + QStringLiteral(" ---"));
         announcer->say(news);

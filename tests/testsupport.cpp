@@ -208,6 +208,10 @@ void prepareTestEnvironment()
 #endif
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The file dialogs are Qt's own on every platform, so that a test can
+    // answer them through their widgets: a desktop's own dialog (GTK's on
+    // X11, Windows' under Wine) is not Qt's to drive.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     // Lives until the process ends: QSettings keeps the path it saw first.
     static QTemporaryDir home;
     const QString config = home.path() + QStringLiteral("/config");

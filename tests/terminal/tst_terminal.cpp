@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
@@ -36,12 +37,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 #ifdef Q_OS_LINUX
 #include "ptyuart.h"
 
+#include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -119,19 +123,36 @@ private:
     }
     QString lineLabel() { return widget<QLabel>("lbl_line")->text(); }
     // Types a path into the file dialog Qt shows and presses Return, as soon
-    // as it is up.
-    void answerFileDialog(const QString &path)
+    // as it is up, and again while it stays: on a real X server the first
+    // Return may go to the completer's popup.
+    void answerFileDialog(const QString &path, const std::function<void()> &typed)
     {
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
         if (!dialog) {
-            QTimer::singleShot(10, this, [this, path] { answerFileDialog(path); });
+            QTimer::singleShot(10, this, [=] { answerFileDialog(path, typed); });
             return;
         }
         auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-        QVERIFY(name);
+        if (!name) {
+            // Not Qt's own dialog: nothing is saved, and the row fails.
+            dialog->reject();
+            return;
+        }
         name->clear();
         QTest::keyClicks(name, path);
+        typed();
+        pressReturnUntilClosed(dialog, name, 0);
+    }
+    void pressReturnUntilClosed(QPointer<QDialog> dialog, QLineEdit *name, int times)
+    {
+        if (!dialog || !dialog->isVisible())
+            return;
+        if (times == 100) {
+            dialog->reject();
+            return;
+        }
         QTest::keyClick(name, Qt::Key_Return);
+        QTimer::singleShot(50, this, [=] { pressReturnUntilClosed(dialog, name, times + 1); });
     }
     // The wires' requests the program made since the last call, on Linux.
     QString requestsOfTheWires()
@@ -1032,20 +1053,18 @@ private slots:
 
     void saveOutputWritesWhatACopyGives_data()
     {
-        QTest::addColumn<QString>("where");
         QTest::addColumn<bool>("saved");
-        QTest::newRow("a new file") << QStringLiteral("session.txt") << true;
-        QTest::newRow("a folder that is not there")
-            << QStringLiteral("no such folder/session.txt") << false;
+        QTest::newRow("a new file") << true;
+#ifdef Q_OS_LINUX
+        // As a full disk would: the system lets the process write 16 bytes.
+        QTest::newRow("more than the system lets it write") << false;
+#endif
     }
     void saveOutputWritesWhatACopyGives()
     {
-        if (isUnderWine())
-            QSKIP("Windows' own file dialog is not Qt's to drive");
-        QFETCH(QString, where);
         QFETCH(bool, saved);
         QTemporaryDir folder;
-        const QString path = folder.filePath(where);
+        const QString path = folder.filePath(QStringLiteral("session.txt"));
         setEcho(true);
         setLineEnd(2);
         QVERIFY(openDevice());
@@ -1058,8 +1077,25 @@ private slots:
         QTRY_VERIFY(shown().endsWith(QLatin1String("OK\n")));
         // The dialog Qt shows, answered as a person would.
         WarningGuard::expect(QStringLiteral("^This plugin does not support (raise|grabbing)"));
-        QTimer::singleShot(0, this, [this, path] { answerFileDialog(path); });
+#ifdef Q_OS_LINUX
+        rlimit unlimited{};
+        getrlimit(RLIMIT_FSIZE, &unlimited);
+        const rlimit small{16, unlimited.rlim_max};
+        std::signal(SIGXFSZ, SIG_IGN);
+        // Once the dialog has its answer typed.
+        QTimer::singleShot(0, this, [=] {
+            answerFileDialog(path, [=] {
+                if (!saved)
+                    setrlimit(RLIMIT_FSIZE, &small);
+            });
+        });
+#else
+        QTimer::singleShot(0, this, [this, path] { answerFileDialog(path, [] {}); });
+#endif
         widget<QAction>("actionSaveOutput")->trigger();
+#ifdef Q_OS_LINUX
+        setrlimit(RLIMIT_FSIZE, &unlimited);
+#endif
         QFile file(path);
         QCOMPARE(file.open(QIODevice::ReadOnly), saved);
         if (saved) {
@@ -1071,6 +1107,8 @@ private slots:
         } else {
             QVERIFY2(shown().contains(QStringLiteral("--- Output not saved to ") + path + ": "),
                      qPrintable(shown()));
+            // Nothing half-written is left in the folder.
+            QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList());
         }
         // Where the next file is proposed.
         QCOMPARE(QSettings(QStringLiteral("Orvek"), QStringLiteral("Tavlino"))
@@ -1083,7 +1121,7 @@ private slots:
     {
         widget<QCheckBox>("input_echo")->setChecked(true);
         QVERIFY(openDevice());
-        QTest::keyClick(input(), Qt::Key_Q, Qt::ControlModifier);
+        widget<QAction>("actionQuit")->trigger();
         QVERIFY(!window->isVisible());
         QVERIFY(QSettings(QStringLiteral("Orvek"), QStringLiteral("Tavlino"))
                     .value(QStringLiteral("localEcho"))
