@@ -60,17 +60,17 @@ void PacedDisplay::append(const StyledText &text)
     scheduleShow();
 }
 
-void PacedDisplay::appendLine(const QString &line)
+void PacedDisplay::appendLine(const QString &line, const QString &stamp)
 {
-    insertOwnLine(line, EchoLine);
+    insertOwnLine(line, stamp, OwnLine::Echo);
 }
 
-void PacedDisplay::appendNotice(const QString &line)
+void PacedDisplay::appendNotice(const QString &line, const QString &stamp)
 {
-    insertOwnLine(line, NoticeLine);
+    insertOwnLine(line, stamp, OwnLine::Notice);
 }
 
-void PacedDisplay::insertOwnLine(const QString &line, OwnLine kind)
+void PacedDisplay::insertOwnLine(const QString &line, const QString &stamp, OwnLine kind)
 {
     showAll();
     QTextCursor end(pane->document());
@@ -79,12 +79,15 @@ void PacedDisplay::insertOwnLine(const QString &line, OwnLine kind)
     // A notice needs no new paragraph where a line has just ended.
     const QString last = end.block().text();
     const bool atLineStart = last.isEmpty() || last.endsWith(QChar::LineSeparator);
+    const OwnLineBreaks breaks = ownLineBreaks(kind, pane->document()->isEmpty(), atLineStart);
     // Explicit formats: the new paragraph would otherwise take the colours
     // of the device's last character.
-    if (!pane->document()->isEmpty() && (kind == EchoLine || !atLineStart))
+    if (breaks.before)
         end.insertBlock(QTextBlockFormat(), QTextCharFormat());
+    if (!stamp.isEmpty())
+        end.insertText(stamp, formats.formatFor(TextStyle::muted(), pane->palette()));
     end.insertText(line, QTextCharFormat());
-    if (kind == NoticeLine)
+    if (breaks.after)
         end.insertBlock(QTextBlockFormat(), QTextCharFormat());
     reading->beginOwnMove();
     end.endEditBlock();

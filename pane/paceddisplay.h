@@ -55,12 +55,13 @@ public:
     void append(const StyledText &text);
     void append(const QString &text) { append(StyledText{text, {}}); }
     // Adds a line of the program's own as a paragraph of its own, in the
-    // pane's own colours, below everything queued.
-    void appendLine(const QString &line);
+    // pane's own colours, below everything queued, after `stamp` (a time of
+    // day, or nothing) in their muted form.
+    void appendLine(const QString &line, const QString &stamp = QString());
     // Adds a line of the program's own that stands apart from the device's
     // text (the port lent and back): on a line of its own, and what the
     // device sends next starts below it.
-    void appendNotice(const QString &line);
+    void appendNotice(const QString &line, const QString &stamp = QString());
     // Puts everything queued into the pane now, for example before the
     // program adds a line of its own below it.
     void showAll();
@@ -78,8 +79,7 @@ Q_SIGNALS:
     void aboutToShow();
 
 private:
-    enum OwnLine { EchoLine, NoticeLine };
-    void insertOwnLine(const QString &line, OwnLine kind);
+    void insertOwnLine(const QString &line, const QString &stamp, OwnLine kind);
     void scheduleShow();
     void showDue();
     bool hasUnshownText() const;

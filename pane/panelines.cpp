@@ -33,3 +33,11 @@ QString layOutLines(QStringView text, PaneEnd &end, int longestLine, int longest
     shown.truncate(int(out - shown.constData()));
     return shown;
 }
+
+OwnLineBreaks ownLineBreaks(OwnLine kind, bool empty, bool atLineStart)
+{
+    OwnLineBreaks breaks;
+    breaks.before = !empty && (kind == OwnLine::Echo || !atLineStart);
+    breaks.after = kind == OwnLine::Notice;
+    return breaks;
+}

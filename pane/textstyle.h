@@ -25,6 +25,13 @@ struct TextStyle {
     TextColour foreground;
     TextColour background;
 
+    // The pane's own colours, muted: the program's time stamps.
+    static TextStyle muted()
+    {
+        TextStyle style;
+        style.attributes = Faint;
+        return style;
+    }
     bool isDefault() const { return *this == TextStyle(); }
     bool has(Attribute attribute) const { return attributes & attribute; }
     void set(Attribute attribute, bool on)

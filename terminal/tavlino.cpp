@@ -13,6 +13,7 @@
 #include "portbox.h"
 #include "portlist.h"
 #include "portlistwatch.h"
+#include "sessionlog.h"
 #include "spokenreply.h"
 
 #include <QCloseEvent>
@@ -29,6 +30,7 @@
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTime>
 #include <QTimer>
 
 #include <algorithm>
@@ -132,6 +134,14 @@ Tavlino::Tavlino(QWidget *parent) : QMainWindow(parent), ui(new Ui_Tavlino)
     lineLabel->setObjectName(QStringLiteral("lbl_line"));
     lineLabel->setToolTip(tr("Line settings"));
     ui->statusBar->addPermanentWidget(lineLabel);
+    // While a log is on, where it goes, in sight and in the status bar a
+    // screen reader reads.
+    logLabel = new QLabel(this);
+    logLabel->setObjectName(QStringLiteral("lbl_log"));
+    logLabel->hide();
+    ui->statusBar->insertPermanentWidget(0, logLabel);
+    log = new SessionLog(this);
+    connect(log, &SessionLog::failed, this, &Tavlino::logFailed);
     connect(ui->input_baud, &QComboBox::currentTextChanged, this, &Tavlino::showLineSettings);
     // A break is held for a quarter of a second, long enough for any
     // device at any rate to see one.
@@ -323,7 +333,10 @@ void Tavlino::dataReadyToRead()
     if (takingHeldBytes)
         return;
 #ifdef Q_OS_UNIX
-    if (display->canWaitInDriver(serial->bytesAvailable())) {
+    // The driver does not say when what it holds arrived: while lines are
+    // stamped, everything is read as it comes.
+    const bool mayHold = !stamps.isOn();
+    if (mayHold && display->canWaitInDriver(serial->bytesAvailable())) {
         holdReads();
         return;
     }
@@ -331,16 +344,21 @@ void Tavlino::dataReadyToRead()
     showReceived(serial->readAll());
 #ifdef Q_OS_UNIX
     // The first read after an update starts the wait for the next one.
-    if (display->canWaitInDriver(0))
+    if (mayHold && display->canWaitInDriver(0))
         holdReads();
 #endif
 }
 
+// The time is taken as the bytes are read, not when the pane gets round to
+// showing them, and the log has them at once.
 void Tavlino::showReceived(const QByteArray &bytes)
 {
     const StyledText text = decoder.decode(bytes);
     spokenReply->received(text.text);
-    display->append(text);
+    const StyledText shown =
+        stamps.received(text, !bytes.isEmpty(), stamps.isOn() ? QTime::currentTime() : QTime());
+    log->received(shown.text, bytes);
+    display->append(shown);
 }
 
 // While the pane waits out its pace, a device that talks steadily would
@@ -396,11 +414,8 @@ void Tavlino::on_btn_send_clicked()
     const QByteArray bytes = line.toUtf8() + lineEndBytes(ui->input_einde->currentIndex());
     if (serial->write(bytes) != bytes.size())
         return;
-    if (ui->input_echo->checkState() != Qt::Unchecked) {
-        // Below whatever the device sent before it, in the pane's own colours.
-        display->appendLine(QStringLiteral("( ") + line + ui->input_einde->currentText() +
-                            QStringLiteral(" )"));
-    }
+    if (ui->input_echo->checkState() != Qt::Unchecked)
+        echo(QStringLiteral("( ") + line + ui->input_einde->currentText() + QStringLiteral(" )"));
     ui->input->addToHistory();
     // Each key sent on its own is the person typing, not a question.
     if (!ui->input_continu->isChecked())
@@ -424,6 +439,7 @@ void Tavlino::input_key_Pressed(const QString &)
 void Tavlino::on_btn_clear_clicked()
 {
     display->clear();
+    stamps.cleared();
 }
 
 void Tavlino::on_actionAbout_triggered()
@@ -520,8 +536,27 @@ void Tavlino::takeBackPort()
 // In the pane, as the echo is, and to a screen reader.
 void Tavlino::tellOfPort(const QString &news)
 {
-    display->appendNotice(QStringLiteral("--- ") + news + QStringLiteral(" ---"));
+    notice(QStringLiteral("--- ") + news + QStringLiteral(" ---"));
     announcer->say(news);
+}
+
+// Below whatever the device sent before it, in the pane's own colours, and
+// in the log.
+void Tavlino::echo(const QString &line)
+{
+    // What the device sent before is shown, and stamped, first.
+    display->showAll();
+    const QString stamp = stamps.ownLine(OwnLine::Echo, QTime::currentTime());
+    display->appendLine(line, stamp);
+    log->ownLine(OwnLine::Echo, stamp + line);
+}
+
+void Tavlino::notice(const QString &line)
+{
+    display->showAll();
+    const QString stamp = stamps.ownLine(OwnLine::Notice, QTime::currentTime());
+    display->appendNotice(line, stamp);
+    log->ownLine(OwnLine::Notice, stamp + line);
 }
 
 // The person picked a frame or flow control in the Port menu: an open port
@@ -657,15 +692,83 @@ void Tavlino::on_actionSaveOutput_triggered()
     // Qt 5.15 and 6 drop the rest and commit() renames the short file as if
     // all were well.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-        file.write(text) != text.size() || !file.commit()) {
-        const QString news = tr("Output not saved to %1: %2").arg(path, file.errorString());
-        display->appendNotice(QStringLiteral("--- ") + news + QStringLiteral(" ---"));
-        announcer->say(news);
+        !SessionLog::writeWhole(file, text) || !file.commit()) {
+        tellOfPort(tr("Output not saved to %1: %2").arg(path, file.errorString()));
         return;
     }
     const QString news = tr("Output saved to %1").arg(path);
     ui->statusBar->showMessage(news, 5000);
     announcer->say(news);
+}
+
+void Tavlino::on_actionLog_triggered(bool checked)
+{
+    if (checked)
+        startLog();
+    else
+        stopLog();
+}
+
+// Asks for the file, proposing a new one; a file that is there already is
+// appended to, which the dialog says instead of asking to replace it.
+void Tavlino::startLog()
+{
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Log to File (an existing file is appended to)"),
+        proposedFile(QStringLiteral(".log")), tr("Log files (*.log *.txt);;All files (*)"), nullptr,
+        QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty()) {
+        ui->actionLog->setChecked(false);
+        return;
+    }
+    settings->setValue(QStringLiteral("lastFolder"), QFileInfo(path).absolutePath());
+    // What the pane already holds is in it; the log starts from here.
+    display->showAll();
+    const SessionLog::Content content =
+        ui->actionLogRaw->isChecked() ? SessionLog::RawBytes : SessionLog::ShownText;
+    QString reason;
+    if (!log->start(path, content, &reason))
+        tellOfPort(tr("Log to %1 not started: %2").arg(path, reason));
+    else
+        announcer->say(tr("Logging to %1").arg(path));
+    showLogState();
+}
+
+void Tavlino::stopLog()
+{
+    if (!log->isOn())
+        return;
+    display->showAll();
+    log->stop();
+    const QString news = tr("Log to %1 closed").arg(log->path());
+    ui->statusBar->showMessage(news, 5000);
+    announcer->say(news);
+    showLogState();
+}
+
+// The log has stopped already; the person hears why, and the session goes
+// on.
+void Tavlino::logFailed(const QString &reason)
+{
+    showLogState();
+    tellOfPort(tr("Log to %1 stopped: %2").arg(log->path(), reason));
+}
+
+void Tavlino::showLogState()
+{
+    const bool on = log->isOn();
+    ui->actionLog->setChecked(on);
+    ui->actionLogRaw->setEnabled(!on);
+    logLabel->setVisible(on);
+    if (on) {
+        logLabel->setText(tr("Log: %1").arg(QFileInfo(log->path()).fileName()));
+        logLabel->setToolTip(QDir::toNativeSeparators(log->path()));
+    }
+}
+
+void Tavlino::on_actionTimestamps_triggered(bool checked)
+{
+    stamps.setOn(checked);
 }
 
 void Tavlino::on_actionQuit_triggered()
@@ -712,6 +815,9 @@ void Tavlino::loadSettings()
         storedIndex(*settings, QStringLiteral("lineEnd"), ui->input_einde->count()));
     lines = LineSettings::stored(*settings);
     lineMenu->show(lines);
+    ui->actionTimestamps->setChecked(storedSwitch(*settings, QStringLiteral("timestamps"), false));
+    stamps.setOn(ui->actionTimestamps->isChecked());
+    ui->actionLogRaw->setChecked(storedSwitch(*settings, QStringLiteral("logRaw"), false));
 }
 
 void Tavlino::saveSettings()
@@ -720,6 +826,8 @@ void Tavlino::saveSettings()
     settings->setValue(QStringLiteral("localEcho"), ui->input_echo->isChecked());
     settings->setValue(QStringLiteral("lineEnd"), ui->input_einde->currentIndex());
     lines.store(*settings);
+    settings->setValue(QStringLiteral("timestamps"), ui->actionTimestamps->isChecked());
+    settings->setValue(QStringLiteral("logRaw"), ui->actionLogRaw->isChecked());
     // The store is otherwise written only when the event loop gets round to
     // it, which a quitting program may never do.
     settings->sync();
@@ -728,5 +836,9 @@ void Tavlino::saveSettings()
 void Tavlino::closeEvent(QCloseEvent *event)
 {
     saveSettings();
+    // Everything read up to now is in the log before it closes.
+    if (serial->isOpen())
+        readEverything();
+    log->stop();
     event->accept();
 }

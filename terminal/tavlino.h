@@ -2,6 +2,7 @@
 #define TAVLINO_H
 
 #include "linesettings.h"
+#include "linestamps.h"
 #include "receivedecoder.h"
 #include "returnwatch.h"
 
@@ -20,6 +21,7 @@ class QCloseEvent;
 class QLabel;
 class QSettings;
 class QTimer;
+class SessionLog;
 class SpokenReply;
 class Ui_Tavlino;
 
@@ -44,7 +46,8 @@ protected:
     //   where Return in the Com and Baud boxes is also tied to btn_Open's
     //   click;
     //   on_btn_close_clicked, on_actionDtr_triggered, on_actionRts_triggered
-    //   on_actionBreak_triggered, on_actionSaveOutput_triggered and
+    //   on_actionBreak_triggered, on_actionSaveOutput_triggered,
+    //   on_actionLog_triggered, on_actionTimestamps_triggered and
     //   on_actionQuit_triggered are connected by name too;
     // - dataReadyToRead (the port's readyRead) on a successful Open;
     // - input_key_Pressed (input's textEdited) only while Continu is checked.
@@ -63,6 +66,8 @@ private Q_SLOTS:
     void on_actionRts_triggered(bool checked);
     void on_actionBreak_triggered();
     void on_actionSaveOutput_triggered();
+    void on_actionLog_triggered(bool checked);
+    void on_actionTimestamps_triggered(bool checked);
     void on_actionQuit_triggered();
 
 private:
@@ -93,6 +98,12 @@ private:
     void tellRefused(const QString &name, const QStringList &refused);
     void showLineSettings();
     QString proposedFile(const QString &suffix) const;
+    void echo(const QString &line);
+    void notice(const QString &line);
+    void startLog();
+    void stopLog();
+    void logFailed(const QString &reason);
+    void showLogState();
 
     Ui_Tavlino *ui = nullptr;
     QSerialPort *serial = nullptr;
@@ -100,6 +111,9 @@ private:
     QSettings *settings = nullptr;
 
     ReceiveDecoder decoder;
+    LineStamps stamps;
+    SessionLog *log = nullptr;
+    QLabel *logLabel = nullptr;
     PacedDisplay *display = nullptr;
     HangUpWatch *hangUpWatch = nullptr;
     // The device behind the open port, and while a lost one is waited for,

@@ -1,0 +1,167 @@
+#include "sessionlog.h"
+
+#include <QFile>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QPointer>
+#include <QThread>
+#include <QWaitCondition>
+
+// Writes what it is handed, in order, until told to stop or a write fails.
+class SessionLog::Writer : public QThread
+{
+public:
+    Writer(QFile *file, SessionLog *log) : file(file), log(log) {}
+    ~Writer() override { delete file; }
+
+    void hand(const QByteArray &data)
+    {
+        QMutexLocker lock(&mutex);
+        const bool wasIdle = pending.isEmpty();
+        pending += data;
+        if (wasIdle)
+            handed.wakeOne();
+    }
+    // Once what is queued is written.
+    void finish()
+    {
+        {
+            QMutexLocker lock(&mutex);
+            finishing = true;
+            handed.wakeOne();
+        }
+        wait();
+    }
+
+protected:
+    void run() override
+    {
+        for (;;) {
+            QByteArray data;
+            {
+                QMutexLocker lock(&mutex);
+                while (pending.isEmpty() && !finishing)
+                    handed.wait(&mutex);
+                if (pending.isEmpty())
+                    return;
+                data.swap(pending);
+            }
+            if (!writeWhole(*file, data)) {
+                const QString reason = file->errorString();
+                QPointer<SessionLog> to = log;
+                QMetaObject::invokeMethod(
+                    log,
+                    [to, reason] {
+                        if (to)
+                            to->writerFailed(reason);
+                    },
+                    Qt::QueuedConnection);
+                return;
+            }
+        }
+    }
+
+private:
+    QFile *file = nullptr;
+    SessionLog *log = nullptr;
+    QMutex mutex;
+    QWaitCondition handed;
+    QByteArray pending;
+    bool finishing = false;
+};
+
+SessionLog::SessionLog(QObject *parent) : QObject(parent) {}
+
+SessionLog::~SessionLog()
+{
+    stop();
+}
+
+bool SessionLog::start(const QString &path, Content kind, QString *reason)
+{
+    stop();
+    auto *file = new QFile(path);
+    // Unbuffered: every piece goes to the system as it is written.
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        *reason = file->errorString();
+        delete file;
+        return false;
+    }
+    content = kind;
+    logPath = path;
+    empty = true;
+    atLineStart = true;
+    writer = new Writer(file, this);
+    writer->start();
+    return true;
+}
+
+void SessionLog::stop()
+{
+    if (!writer)
+        return;
+    writer->finish();
+    delete writer;
+    writer = nullptr;
+}
+
+void SessionLog::received(const QString &shown, const QByteArray &bytes)
+{
+    if (!writer)
+        return;
+    if (content == RawBytes) {
+        hand(bytes);
+        return;
+    }
+    if (shown.isEmpty())
+        return;
+    // The pane's line and paragraph separators, as a copy of it gives them.
+    QString text = shown;
+    if (text.contains(QChar::LineSeparator) || text.contains(QChar::ParagraphSeparator)) {
+        text.replace(QChar::LineSeparator, u'\n');
+        text.replace(QChar::ParagraphSeparator, u'\n');
+    }
+    empty = false;
+    atLineStart = text.endsWith(u'\n');
+    hand(text.toUtf8());
+}
+
+void SessionLog::ownLine(OwnLine kind, const QString &line)
+{
+    if (!writer || content == RawBytes)
+        return;
+    const OwnLineBreaks breaks = ownLineBreaks(kind, empty, atLineStart);
+    QByteArray data;
+    if (breaks.before)
+        data += '\n';
+    data += line.toUtf8();
+    if (breaks.after)
+        data += '\n';
+    empty = false;
+    atLineStart = breaks.after;
+    hand(data);
+}
+
+void SessionLog::hand(const QByteArray &data)
+{
+    if (!data.isEmpty())
+        writer->hand(data);
+}
+
+void SessionLog::writerFailed(const QString &reason)
+{
+    stop();
+    Q_EMIT failed(reason);
+}
+
+bool SessionLog::writeWhole(QFileDevice &file, const QByteArray &data)
+{
+    qint64 done = 0;
+    while (done < data.size()) {
+        const qint64 written = file.write(data.constData() + done, data.size() - done);
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
