@@ -1,7 +1,17 @@
 #include "benchsupport.h"
 
+#include "linestamps.h"
+#include "panereading.h"
 #include "receivedecoder.h"
 #include "workloads.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTimer>
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -56,11 +66,29 @@ bool readAll(int fd, char *into, size_t size)
     return true;
 }
 
+bool withStamps()
+{
+    return qEnvironmentVariable("TAVLINO_BENCH_WITH").contains(QLatin1String("stamps"));
+}
+
+bool withLog()
+{
+    return qEnvironmentVariable("TAVLINO_BENCH_WITH").contains(QLatin1String("log"));
+}
+
+qint64 stampedLines(const QString &text)
+{
+    if (text.isEmpty())
+        return 0;
+    return 1 + text.count(u'\n') - (text.endsWith(u'\n') ? 1 : 0);
+}
+
 bool tellExpected(int fd, const QByteArray &data)
 {
     ReceiveDecoder decoder;
     const QString expected = asShown(decoder.decode(data).text);
-    const qint64 chars = expected.size();
+    const qint64 chars =
+        expected.size() + (withStamps() ? stampedLines(expected) * LineStamps::stampLength : 0);
     const QByteArray hash = hashOf(expected);
     return ::write(fd, &chars, sizeof chars) == sizeof chars &&
            ::write(fd, hash.constData(), size_t(hash.size())) == hash.size();
@@ -84,8 +112,60 @@ QByteArrayList runChild(const QStringList &arguments)
     return child.readAllStandardOutput().trimmed().split(' ');
 }
 
+namespace {
+
+// As a person would: the path typed into Qt's own dialog, and its Save
+// button pressed once the dialog lets it.
+void answerFileDialog(const QString &path)
+{
+    auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+    auto *name = dialog ? dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")) : nullptr;
+    auto *buttons =
+        dialog ? dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox")) : nullptr;
+    QAbstractButton *accept = nullptr;
+    for (QAbstractButton *button : buttons ? buttons->buttons() : QList<QAbstractButton *>()) {
+        if (buttons->buttonRole(button) == QDialogButtonBox::AcceptRole)
+            accept = button;
+    }
+    if (name && name->text() != path)
+        name->setText(path);
+    if (accept && accept->isEnabled())
+        accept->click();
+    else
+        QTimer::singleShot(10, [path] { answerFileDialog(path); });
+}
+
+// Everything but the stamps at the start of the lines.
+QString withoutStamps(const QString &text)
+{
+    QString bare;
+    bare.reserve(text.size());
+    qsizetype from = 0;
+    while (from < text.size()) {
+        qsizetype end = text.indexOf(u'\n', from);
+        end = end < 0 ? text.size() : end + 1;
+        const bool stamped = end - from > LineStamps::stampLength && text.at(from + 2) == u':' &&
+                             text.at(from + 8) == u'.';
+        const qsizetype start = stamped ? from + LineStamps::stampLength : from;
+        bare += QStringView(text).mid(start, end - start);
+        from = end;
+    }
+    return bare;
+}
+
+} // namespace
+
 OpenWindow::OpenWindow()
 {
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    if (withStamps())
+        window.findChild<QAction *>(QStringLiteral("actionTimestamps"))->trigger();
+    if (withLog()) {
+        logPath = qEnvironmentVariable("TAVLINO_BENCH_HOME") + QStringLiteral("/bench-") +
+                  QString::number(QCoreApplication::applicationPid()) + QStringLiteral(".log");
+        QTimer::singleShot(0, [this] { answerFileDialog(logPath); });
+        window.findChild<QAction *>(QStringLiteral("actionLog"))->trigger();
+    }
     window.show();
     QString slave;
     master = openMaster(&slave);
@@ -101,4 +181,22 @@ OpenWindow::OpenWindow()
 OpenWindow::~OpenWindow()
 {
     ::close(master);
+    if (!logPath.isEmpty())
+        QFile::remove(logPath);
+}
+
+bool OpenWindow::holds(qint64 chars, const QByteArray &hash)
+{
+    const QString shown = output->toPlainText();
+    if (shown.size() != chars || hashOf(withStamps() ? withoutStamps(shown) : shown) != hash)
+        return false;
+    if (logPath.isEmpty())
+        return true;
+    auto *log = window.findChild<QAction *>(QStringLiteral("actionLog"));
+    if (!log->isChecked())
+        return false;
+    log->trigger();
+    QFile file(logPath);
+    return file.open(QIODevice::ReadOnly) &&
+           QString::fromUtf8(file.readAll()) == PaneReading::allText(*output);
 }

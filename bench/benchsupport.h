@@ -30,6 +30,12 @@ bool tellExpected(int fd, const QByteArray &data);
 // The window's side; the length is -1 if the device could not tell it. Closes
 // the descriptor.
 void hearExpected(int fd, qint64 *chars, QByteArray *hash);
+// What the window is measured with, as TAVLINO_BENCH_WITH says: "stamps"
+// (timestamps on), "log" (a log on disk), or "stamps,log".
+bool withStamps();
+bool withLog();
+// The lines a stamp begins in text as the pane shows it, the device's alone.
+qint64 stampedLines(const QString &text);
 // Runs this benchmark again with the arguments and returns its output's words.
 QByteArrayList runChild(const QStringList &arguments);
 
@@ -39,9 +45,14 @@ struct OpenWindow {
     int master = -1;
     QPlainTextEdit *output = nullptr;
     QSerialPort *port = nullptr;
+    QString logPath;
 
     OpenWindow();
     ~OpenWindow();
+    // Whether the pane shows `chars` characters, stamps included, whose
+    // text without them has this hash; and with a log on, whether the log,
+    // closed now, holds what the pane shows.
+    bool holds(qint64 chars, const QByteArray &hash);
     OpenWindow(const OpenWindow &) = delete;
     OpenWindow &operator=(const OpenWindow &) = delete;
 };

@@ -72,6 +72,8 @@ public:
     // pane waits out its pace at a trickle, where the last update and what
     // is queued are each less than a tty's own read buffer holds.
     bool canWaitInDriver(qint64 bytes) const;
+    // Whether text that arrives now waits for an update already due.
+    bool isWaitingOutPace() const { return showScheduled && showIsPaced; }
 
 Q_SIGNALS:
     // The pane is about to take what is queued: text still on its way can

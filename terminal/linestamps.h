@@ -17,7 +17,13 @@ class LineStamps
 public:
     // "14:03:07.250 ": fixed width, leading zeros, to the millisecond.
     static constexpr int stampLength = 13;
+    // While a device streams, how much later than they came lines may be
+    // read and stamped; after a quiet spell they are read at once.
+    static constexpr int longestHoldMs = 4;
     static QString stampFor(const QTime &time);
+
+    // The local time of day now, to the millisecond.
+    QTime now();
 
     bool isOn() const { return on; }
     void setOn(bool stamped) { on = stamped; }
@@ -43,6 +49,9 @@ private:
     QTime lineBegan;
     // The style the device's text has where the next text joins it.
     TextStyle deviceStyle;
+    // The local time's offset from UTC, as it was in this minute.
+    qint64 offsetMinute = -1;
+    qint64 offsetMs = 0;
 };
 
 #endif // LINESTAMPS_H

@@ -5,6 +5,7 @@
 #include <QMutexLocker>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
 #include <QWaitCondition>
 
 // Writes what it is handed, in order, until told to stop or a write fails.
@@ -70,7 +71,12 @@ private:
     bool finishing = false;
 };
 
-SessionLog::SessionLog(QObject *parent) : QObject(parent) {}
+SessionLog::SessionLog(QObject *parent) : QObject(parent)
+{
+    handTimer = new QTimer(this);
+    handTimer->setSingleShot(true);
+    connect(handTimer, &QTimer::timeout, this, &SessionLog::handQueued);
+}
 
 SessionLog::~SessionLog()
 {
@@ -100,6 +106,7 @@ void SessionLog::stop()
 {
     if (!writer)
         return;
+    handQueued();
     writer->finish();
     delete writer;
     writer = nullptr;
@@ -144,8 +151,24 @@ void SessionLog::ownLine(OwnLine kind, const QString &line)
 
 void SessionLog::hand(const QByteArray &data)
 {
-    if (!data.isEmpty())
-        writer->hand(data);
+    queued += data;
+    if (handTimer->isActive() || queued.isEmpty())
+        return;
+    const qint64 since = lastHanded.isValid() ? lastHanded.elapsed() : handPaceMs;
+    if (since >= handPaceMs)
+        handQueued();
+    else
+        handTimer->start(int(handPaceMs - since));
+}
+
+void SessionLog::handQueued()
+{
+    handTimer->stop();
+    if (queued.isEmpty() || !writer)
+        return;
+    lastHanded.start();
+    writer->hand(queued);
+    queued.clear();
 }
 
 void SessionLog::writerFailed(const QString &reason)

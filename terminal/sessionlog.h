@@ -4,25 +4,32 @@
 #include "panelines.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
 class QFileDevice;
+class QTimer;
 
 // Keeps the session in a file as it comes: the pane's text as the pane
 // shows it (its time stamps, the echo, '\n' line ends, no escape codes), or
 // the device's bytes as they were read. An existing file is appended to.
 //
-// Every piece is handed to the system as soon as it is given, so a crash or
-// a kill loses nothing the system had; the writing itself is done by a
-// thread of its own, so that a slow disk (a USB stick, a network share)
-// never holds up the window, which goes on queueing meanwhile.
+// What it is given goes to the system at once after a quiet spell, and at
+// most `handPaceMs` later while the device streams, as the pane shows it:
+// whatever the pane shows, a crash or a kill cannot take from the file. The
+// writing itself is done by a thread of its own, so that a slow disk (a USB
+// stick, a network share) never holds up the window, which goes on
+// queueing meanwhile.
 class SessionLog : public QObject
 {
     Q_OBJECT
 
 public:
     enum Content { ShownText, RawBytes };
+    // Waking the writer for every read of a streaming device cost as much
+    // as the read itself: it is woken at the pane's pace.
+    static constexpr int handPaceMs = 40;
 
     explicit SessionLog(QObject *parent = nullptr);
     ~SessionLog() override;
@@ -52,9 +59,13 @@ Q_SIGNALS:
 private:
     class Writer;
     void hand(const QByteArray &data);
+    void handQueued();
     void writerFailed(const QString &reason);
 
     Writer *writer = nullptr;
+    QByteArray queued;
+    QTimer *handTimer = nullptr;
+    QElapsedTimer lastHanded;
     Content content = ShownText;
     QString logPath;
     bool empty = true;

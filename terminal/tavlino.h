@@ -88,7 +88,8 @@ private:
     void showReceived(const QByteArray &bytes);
     void holdReads();
     void takeHeldBytes();
-    void readEverything();
+    qint64 readEverything();
+    void endStampHold();
     bool isLentNow();
     void tellOfPort(const QString &news);
     void chooseFrame();
@@ -134,6 +135,7 @@ private:
     LineMenu *lineMenu = nullptr;
     QLabel *lineLabel = nullptr;
     QTimer *breakTimer = nullptr;
+    QTimer *stampHold = nullptr;
     bool changingLine = false;
     Announcer *announcer = nullptr;
     SpokenReply *spokenReply = nullptr;
