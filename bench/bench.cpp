@@ -10,6 +10,7 @@
 //   tavlino_bench --smoke         tiny sizes; checks only that every byte arrived
 //   tavlino_bench --steady        a device talking steadily, at 11,520 and
 //                                 92,160 bytes a second [--seconds 20] [--runs 3]
+//   tavlino_bench --save          Save Output As of a 64 MiB session [--mib 64]
 //   tavlino_bench ... --with stamps|log|stamps,log
 //                                 the same with timestamps on, a log on disk
 //                                 or both (the workloads with line ends)
@@ -578,6 +579,10 @@ int main(int argc, char *argv[])
     if (args.contains(QStringLiteral("--copy"))) {
         printHeader();
         return runCopy(option("--mib", 64));
+    }
+    if (args.contains(QStringLiteral("--save"))) {
+        printHeader();
+        return runSave(option("--mib", 64));
     }
     if (args.contains(QStringLiteral("--reopen"))) {
         printHeader();

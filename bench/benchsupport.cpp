@@ -112,11 +112,7 @@ QByteArrayList runChild(const QStringList &arguments)
     return child.readAllStandardOutput().trimmed().split(' ');
 }
 
-namespace {
-
-// As a person would: the path typed into Qt's own dialog, and its Save
-// button pressed once the dialog lets it.
-void answerFileDialog(const QString &path)
+void answerFileDialog(const QString &path, const std::function<void()> &pressing)
 {
     auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
     auto *name = dialog ? dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")) : nullptr;
@@ -129,11 +125,16 @@ void answerFileDialog(const QString &path)
     }
     if (name && name->text() != path)
         name->setText(path);
-    if (accept && accept->isEnabled())
+    if (accept && accept->isEnabled()) {
+        if (pressing)
+            pressing();
         accept->click();
-    else
-        QTimer::singleShot(10, [path] { answerFileDialog(path); });
+    } else {
+        QTimer::singleShot(10, [path, pressing] { answerFileDialog(path, pressing); });
+    }
 }
+
+namespace {
 
 // Everything but the stamps at the start of the lines.
 QString withoutStamps(const QString &text)

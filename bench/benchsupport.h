@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <cstddef>
+#include <functional>
 
 class QPlainTextEdit;
 class QSerialPort;
@@ -36,6 +37,9 @@ bool withStamps();
 bool withLog();
 // The lines a stamp begins in text as the pane shows it, the device's alone.
 qint64 stampedLines(const QString &text);
+// As a person would: the path typed into the file dialog Qt shows next, and
+// its Save button pressed once the dialog lets it, just after `pressing`.
+void answerFileDialog(const QString &path, const std::function<void()> &pressing = {});
 // Runs this benchmark again with the arguments and returns its output's words.
 QByteArrayList runChild(const QStringList &arguments);
 

@@ -3,12 +3,16 @@
 #include "benchsupport.h"
 #include "workloads.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
 #include <QTextDocument>
+#include <QTimer>
 
 #include <cstdio>
 #include <fcntl.h>
@@ -84,4 +88,31 @@ int runCopy(int mebibytes)
     std::printf("%s copied everything with \\n line breaks\n", whole ? "met:   " : "MISSED:");
     std::printf("%s copy within 1 s: %.2f s\n", seconds <= 1 ? "met:   " : "MISSED:", seconds);
     return whole && seconds <= 1 ? 0 : 1;
+}
+
+int runSave(int mebibytes)
+{
+    OpenWindow open;
+    if (!fill(open, qint64(mebibytes) * 1048576)) {
+        std::printf("the session did not arrive whole\n");
+        return 1;
+    }
+    const QString expected = open.output->document()->toPlainText();
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("session.txt"));
+    // From the press of the dialog's Save button until the window is back.
+    QElapsedTimer clock;
+    QTimer::singleShot(0, [&] { answerFileDialog(path, [&] { clock.start(); }); });
+    open.window.findChild<QAction *>(QStringLiteral("actionSaveOutput"))->trigger();
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    QFile file(path);
+    const bool whole =
+        file.open(QIODevice::ReadOnly) && QString::fromUtf8(file.readAll()) == expected;
+    std::printf("Save Output As of %d MiB of lines (%lld characters): %.2f s from the dialog's "
+                "Save button until the window answers again\n\n",
+                mebibytes, qint64(expected.size()), seconds);
+    std::printf("%s the file holds what a copy gives\n", whole ? "met:   " : "MISSED:");
+    std::printf("%s saved within about 1 s: %.2f s\n",
+                seconds <= 1.2 ? "met:   " : "MISSED:", seconds);
+    return whole && seconds <= 1.2 ? 0 : 1;
 }

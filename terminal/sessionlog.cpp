@@ -122,12 +122,15 @@ void SessionLog::received(const QString &shown, const QByteArray &bytes)
     }
     if (shown.isEmpty())
         return;
-    // The pane's line and paragraph separators, as a copy of it gives them.
+    // The pane's line and paragraph separators and no-break spaces, as a
+    // copy of it gives them.
     QString text = shown;
-    if (text.contains(QChar::LineSeparator) || text.contains(QChar::ParagraphSeparator)) {
-        text.replace(QChar::LineSeparator, u'\n');
-        text.replace(QChar::ParagraphSeparator, u'\n');
+    for (const QChar c : {QChar(QChar::LineSeparator), QChar(QChar::ParagraphSeparator)}) {
+        if (text.contains(c))
+            text.replace(c, u'\n');
     }
+    if (text.contains(QChar::Nbsp))
+        text.replace(QChar::Nbsp, u' ');
     empty = false;
     atLineStart = text.endsWith(u'\n');
     hand(text.toUtf8());

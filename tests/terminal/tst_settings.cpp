@@ -195,9 +195,10 @@ private slots:
             combo(&window, "input_com")->addItem(QStringLiteral("/dev/pts/99"));
             combo(&window, "input_com")->setCurrentIndex(combo(&window, "input_com")->count() - 1);
             // A meter's 7E2 with XON/XOFF, and a board left running with DTR
-            // low.
+            // low; its lines stamped, and its next log raw.
             for (const char *name : {"actionDataBits7", "actionParityEven", "actionStopBits2",
-                                     "actionFlowXonXoff", "actionDtr"})
+                                     "actionFlowXonXoff", "actionDtr", "actionTimestamps",
+                                     "actionLogRaw"})
                 action(&window, name)->trigger();
             QVERIFY(window.close());
         }
@@ -205,7 +206,8 @@ private slots:
         QStringList keys = store.allKeys();
         keys.sort();
         QCOMPARE(keys, QStringList({"baudRate", "dataBits", "dtr", "flowControl", "lineEnd",
-                                    "localEcho", "parity", "rts", "stopBits"}));
+                                    "localEcho", "logRaw", "parity", "rts", "stopBits",
+                                    "timestamps"}));
 
         Tavlino again;
         QCOMPARE(combo(&again, "input_baud")->currentText(), QStringLiteral("921600"));
@@ -214,8 +216,11 @@ private slots:
         QVERIFY(combo(&again, "input_com")->findText(QStringLiteral("/dev/pts/99")) < 0);
         QCOMPARE(lineText(&again), QStringLiteral("921600 7E2 XON/XOFF DTR off"));
         for (const char *name : {"actionDataBits7", "actionParityEven", "actionStopBits2",
-                                 "actionFlowXonXoff", "actionRts"})
+                                 "actionFlowXonXoff", "actionRts", "actionTimestamps",
+                                 "actionLogRaw"})
             QVERIFY2(action(&again, name)->isChecked(), name);
+        // A log is never started by itself.
+        QVERIFY(!action(&again, "actionLog")->isChecked());
         QVERIFY(!action(&again, "actionDtr")->isChecked());
     }
 
