@@ -39,8 +39,6 @@ public:
     QString ownLine(OwnLine kind, const QTime &at);
     // The pane is empty: whatever comes next begins a line.
     void cleared();
-    // A newly opened port: the device starts in the pane's own colours.
-    void deviceReset() { deviceStyle = TextStyle(); }
 
 private:
     bool on = false;

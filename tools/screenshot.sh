@@ -18,10 +18,10 @@ xvfb-run -a -s "-screen 0 1400x1000x24 -dpi $dpi -noreset" sh -c "
         import -window \$window docs/$name.png
     else
         import -window \$window docs/tavlino.png
-        # Help, the third menu, and its About.
-        xdotool mousemove 96 10 click 1
+        # Help and its About, by their shortcut letters: wherever the menu is.
+        xdotool windowfocus --sync \$window key alt+h
         sleep 0.7
-        xdotool mousemove 115 35 click 1
+        xdotool key a
         sleep 1
         import -window root -crop 545x387+0+0 +repage docs/about.png
     fi
