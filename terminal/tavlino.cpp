@@ -344,12 +344,19 @@ void Tavlino::dataReadyToRead()
         return;
     }
 #endif
+    // A stamped line waits only when the device sends faster than the
+    // wait: at a trickle, pieces come farther apart and are read as they
+    // come.
+    const bool dense = lastRead.isValid() && lastRead.elapsed() < LineStamps::longestHoldMs;
+    lastRead.start();
     showReceived(serial->readAll());
 #ifdef Q_OS_UNIX
     // The first read after an update starts the wait for the next one; a
     // stamped line's wait is short whatever the rate.
-    if (stamps.isOn() ? display->isWaitingOutPace() : display->canWaitInDriver(0))
+    if (stamps.isOn() ? dense && display->isWaitingOutPace() : display->canWaitInDriver(0))
         holdReads();
+#else
+    Q_UNUSED(dense)
 #endif
 }
 
@@ -405,6 +412,7 @@ void Tavlino::endStampHold()
 {
     if (!serial->isOpen() || serial->readBufferSize() == 0)
         return;
+    lastRead.start();
     if (readEverything() > 0 && display->isWaitingOutPace())
         holdReads();
 }

@@ -6,6 +6,7 @@
 #include "receivedecoder.h"
 #include "returnwatch.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QSerialPort>
 #include <QString>
@@ -136,6 +137,7 @@ private:
     QLabel *lineLabel = nullptr;
     QTimer *breakTimer = nullptr;
     QTimer *stampHold = nullptr;
+    QElapsedTimer lastRead;
     bool changingLine = false;
     Announcer *announcer = nullptr;
     SpokenReply *spokenReply = nullptr;
