@@ -69,6 +69,8 @@ private:
     std::unique_ptr<Tavlino> window;
     std::unique_ptr<PtyDevice> device;
     std::unique_ptr<QSignalSpy> readySpy;
+    // The name the last file dialog proposed.
+    QString proposed;
 
     template <typename T> T *widget(const char *name)
     {
@@ -143,6 +145,7 @@ private:
             dialog->reject();
             return;
         }
+        proposed = name->text();
         name->setText(path);
         pressAcceptOnceEnabled(dialog, buttons, typed, 0);
     }
@@ -1275,17 +1278,20 @@ private slots:
         QTest::addColumn<bool>("stamped");
         QTest::addColumn<bool>("raw");
         QTest::addColumn<QByteArray>("before");
-        QTest::newRow("text") << false << false << QByteArray();
-        QTest::newRow("text with timestamps") << true << false << QByteArray();
-        QTest::newRow("raw bytes") << false << true << QByteArray();
-        QTest::newRow("appended to a file") << true << false << QByteArray("earlier\n");
-        QTest::newRow("raw bytes appended") << false << true << QByteArray("\x01\x02");
+        // Closed with the window, or by unchecking the menu entry.
+        QTest::addColumn<bool>("unchecked");
+        QTest::newRow("text") << false << false << QByteArray() << false;
+        QTest::newRow("text with timestamps") << true << false << QByteArray() << true;
+        QTest::newRow("raw bytes") << false << true << QByteArray() << true;
+        QTest::newRow("appended to a file") << true << false << QByteArray("earlier\n") << false;
+        QTest::newRow("raw bytes appended") << false << true << QByteArray("\x01\x02") << false;
     }
     void logHoldsWhatThePaneShows()
     {
         QFETCH(bool, stamped);
         QFETCH(bool, raw);
         QFETCH(QByteArray, before);
+        QFETCH(bool, unchecked);
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("session.log"));
         if (!before.isEmpty()) {
@@ -1304,6 +1310,12 @@ private slots:
         QTRY_VERIFY(shown().endsWith(QLatin1String("log\n")));
         const int logStart = int(copied().size());
         startLog(path);
+        // The port's name and the time.
+        QVERIFY2(QRegularExpression(QStringLiteral("^%1-[0-9]{4}-[0-9]{2}-[0-9]{2}-[0-9]{6}\\.log$")
+                                        .arg(QFileInfo(device->slavePath()).fileName()))
+                     .match(proposed)
+                     .hasMatch(),
+                 qPrintable(proposed));
         QVERIFY(widget<QAction>("actionLog")->isChecked());
         QVERIFY(!widget<QAction>("actionLogRaw")->isEnabled());
         QVERIFY(widget<QLabel>("lbl_log")->isVisible());
@@ -1321,6 +1333,9 @@ private slots:
         typeAndSend(QStringLiteral("AT"));
         QVERIFY(deliver(sent[2]));
         QTRY_VERIFY(shown().endsWith(QLatin1String("OK\n")));
+        // Closed and opened again: the same log goes on.
+        closeButton()->click();
+        QVERIFY(openDevice());
         // Clear empties the pane, not the log.
         const QString cleared = copied().mid(logStart);
         widget<QPushButton>("btn_clear")->click();
@@ -1329,6 +1344,12 @@ private slots:
         // The end comes just before the window closes: all of it is in.
         device->send(sent[5]);
         QTRY_VERIFY(port()->bytesAvailable() > 0 || shown().endsWith(QLatin1String("end\n")));
+        if (unchecked) {
+            QTRY_VERIFY(shown().endsWith(QLatin1String("end\n")));
+            widget<QAction>("actionLog")->trigger();
+            QVERIFY(!widget<QLabel>("lbl_log")->isVisible());
+            QVERIFY(widget<QAction>("actionLogRaw")->isEnabled());
+        }
         window->close();
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
