@@ -1244,6 +1244,9 @@ private slots:
         QVERIFY(stampOf(lines[2]).isValid());
     }
 
+#ifndef Q_OS_WIN
+    // Only a Unix tty's reads wait in the driver between updates; under Wine
+    // the test's device is a bridge with delays of its own.
     void stampsKeepTheSpacingOfLinesThroughThePace()
     {
         widget<QAction>("actionTimestamps")->trigger();
@@ -1255,8 +1258,9 @@ private slots:
         every.setTimerType(Qt::PreciseTimer);
         every.setInterval(5);
         connect(&every, &QTimer::timeout, this, [&] {
-            device->send("line " + QByteArray::number(written.size()) + "\r\n");
+            const QByteArray line = "line " + QByteArray::number(written.size()) + "\r\n";
             written << QTime::currentTime();
+            device->send(line);
             if (written.size() == 20)
                 every.stop();
         });
@@ -1272,6 +1276,8 @@ private slots:
                                                          written[i].toString(u"HH:mm:ss.zzz")));
         }
     }
+
+#endif
 
     void logHoldsWhatThePaneShows_data()
     {
