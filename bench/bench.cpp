@@ -188,6 +188,7 @@ void receiveAndClear(OpenWindow &open, const Workload &workload, qint64 bytes)
     showUntil(open.output, device.expectedChars + 1, probe);
     device.finish();
     open.window.findChild<QPushButton *>(QStringLiteral("btn_clear"))->click();
+    open.cleared = true;
     QCoreApplication::processEvents();
 }
 

@@ -50,6 +50,8 @@ struct OpenWindow {
     QPlainTextEdit *output = nullptr;
     QSerialPort *port = nullptr;
     QString logPath;
+    // Whether the pane was cleared after it first received.
+    bool cleared = false;
 
     OpenWindow();
     ~OpenWindow();

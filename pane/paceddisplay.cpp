@@ -15,9 +15,6 @@ namespace {
 // pieces gave no shorter worst stall and made text without a place to wrap
 // (a hex dump) half again as slow: every insert lays out the visible end.
 constexpr int largestInsert = 256 * 1024;
-// Linux's tty layer reads ahead 4 KiB per port before it leaves the rest in
-// the driver's larger buffers.
-constexpr int ttyReadBuffer = 4096;
 
 } // namespace
 
@@ -108,8 +105,8 @@ void PacedDisplay::scheduleShow()
 
 bool PacedDisplay::canWaitInDriver(qint64 bytes) const
 {
-    return showScheduled && showIsPaced && lastUpdateLength < ttyReadBuffer &&
-           received.size() - shownUpTo + bytes < ttyReadBuffer;
+    return showScheduled && showIsPaced && lastUpdateLength < PacedDisplay::ttyReadBuffer &&
+           received.size() - shownUpTo + bytes < PacedDisplay::ttyReadBuffer;
 }
 
 int PacedDisplay::waitBeforeShowing(qint64 sinceShownMs)

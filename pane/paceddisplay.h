@@ -42,6 +42,10 @@ public:
     // busy at a 115200-baud trickle and flooded the screen reader, while at
     // this pace the newest text is still never 50 ms behind.
     static constexpr int streamPaceMs = 40;
+    // Linux's tty layer reads ahead 4 KiB per port before it leaves the
+    // rest in the driver's larger buffers: less than that in one update, or
+    // one read, is a trickle.
+    static constexpr int ttyReadBuffer = 4096;
 
     // How long text that arrives now waits before it is shown, given the
     // milliseconds since the pane was last updated (negative: never).

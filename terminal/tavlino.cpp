@@ -352,8 +352,10 @@ void Tavlino::dataReadyToRead()
     showReceived(serial->readAll());
 #ifdef Q_OS_UNIX
     // The first read after an update starts the wait for the next one; a
-    // stamped line's wait is short whatever the rate.
-    if (stamps.isOn() ? dense && display->isWaitingOutPace() : display->canWaitInDriver(0))
+    // stamped line's wait is short, and only at a trickle: once the read
+    // has caught up with the device.
+    if (stamps.isOn() ? dense && display->isWaitingOutPace() && bytesInDriver(*serial) == 0
+                      : display->canWaitInDriver(0))
         holdReads();
 #else
     Q_UNUSED(dense)
@@ -407,31 +409,36 @@ void Tavlino::takeHeldBytes()
 }
 
 // A stamped line has waited as long as it may; while the device goes on
-// streaming, the next ones wait as long again.
+// trickling, the next ones wait as long again. What a trickle cannot have
+// sent in the wait is a burst: it is left to Qt's notifier, which reads on
+// as ever, instead of being read here until the driver is empty, which a
+// device that sends as fast as the port takes never lets it be.
 void Tavlino::endStampHold()
 {
-    if (!serial->isOpen() || serial->readBufferSize() == 0)
+    if (!serial->isOpen() || serial->readBufferSize() == 0 || isLentNow())
         return;
     lastRead.start();
-    if (readEverything() > 0 && display->isWaitingOutPace())
-        holdReads();
-}
-
-qint64 Tavlino::readEverything()
-{
     takingHeldBytes = true;
     serial->setReadBufferSize(0);
     QByteArray bytes = serial->readAll();
-    qint64 read = bytes.size();
-    showReceived(bytes);
-    while (serial->isOpen() && bytesInDriver(*serial) > 0 && !isLentNow() &&
-           serial->waitForReadyRead(0)) {
-        bytes = serial->readAll();
-        read += bytes.size();
-        showReceived(bytes);
-    }
+    while (bytes.size() < PacedDisplay::ttyReadBuffer && serial->isOpen() &&
+           bytesInDriver(*serial) > 0 && serial->waitForReadyRead(0))
+        bytes += serial->readAll();
     takingHeldBytes = false;
-    return read;
+    showReceived(bytes);
+    if (!bytes.isEmpty() && display->isWaitingOutPace() && bytesInDriver(*serial) == 0)
+        holdReads();
+}
+
+void Tavlino::readEverything()
+{
+    takingHeldBytes = true;
+    serial->setReadBufferSize(0);
+    showReceived(serial->readAll());
+    while (serial->isOpen() && bytesInDriver(*serial) > 0 && !isLentNow() &&
+           serial->waitForReadyRead(0))
+        showReceived(serial->readAll());
+    takingHeldBytes = false;
 }
 
 // What another program opened is its own from then on: asked before every

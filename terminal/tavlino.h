@@ -89,7 +89,7 @@ private:
     void showReceived(const QByteArray &bytes);
     void holdReads();
     void takeHeldBytes();
-    qint64 readEverything();
+    void readEverything();
     void endStampHold();
     bool isLentNow();
     void tellOfPort(const QString &news);
