@@ -196,18 +196,18 @@ private slots:
             combo(&window, "input_com")->setCurrentIndex(combo(&window, "input_com")->count() - 1);
             // A meter's 7E2 with XON/XOFF, and a board left running with DTR
             // low; its lines stamped, and its next log raw.
-            for (const char *name : {"actionDataBits7", "actionParityEven", "actionStopBits2",
-                                     "actionFlowXonXoff", "actionDtr", "actionTimestamps",
-                                     "actionLogRaw"})
+            for (const char *name :
+                 {"actionDataBits7", "actionParityEven", "actionStopBits2", "actionFlowXonXoff",
+                  "actionDtr", "actionTimestamps", "actionLogRaw"})
                 action(&window, name)->trigger();
             QVERIFY(window.close());
         }
         QSettings store(QStringLiteral("Orvek"), QStringLiteral("Tavlino"));
         QStringList keys = store.allKeys();
         keys.sort();
-        QCOMPARE(keys, QStringList({"baudRate", "dataBits", "dtr", "flowControl", "lineEnd",
-                                    "localEcho", "logRaw", "parity", "rts", "stopBits",
-                                    "timestamps"}));
+        QCOMPARE(keys,
+                 QStringList({"baudRate", "dataBits", "dtr", "flowControl", "lineEnd", "localEcho",
+                              "logRaw", "parity", "rts", "stopBits", "timestamps"}));
 
         Tavlino again;
         QCOMPARE(combo(&again, "input_baud")->currentText(), QStringLiteral("921600"));
@@ -215,9 +215,9 @@ private slots:
         QCOMPARE(combo(&again, "input_einde")->currentIndex(), 2);
         QVERIFY(combo(&again, "input_com")->findText(QStringLiteral("/dev/pts/99")) < 0);
         QCOMPARE(lineText(&again), QStringLiteral("921600 7E2 XON/XOFF DTR off"));
-        for (const char *name : {"actionDataBits7", "actionParityEven", "actionStopBits2",
-                                 "actionFlowXonXoff", "actionRts", "actionTimestamps",
-                                 "actionLogRaw"})
+        for (const char *name :
+             {"actionDataBits7", "actionParityEven", "actionStopBits2", "actionFlowXonXoff",
+              "actionRts", "actionTimestamps", "actionLogRaw"})
             QVERIFY2(action(&again, name)->isChecked(), name);
         // A log is never started by itself.
         QVERIFY(!action(&again, "actionLog")->isChecked());
