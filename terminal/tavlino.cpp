@@ -329,10 +329,12 @@ void Tavlino::on_btn_close_clicked()
 
 // How a received byte travels: the port's readyRead → dataReadyToRead reads
 // everything buffered → the decoder turns whole characters into text (a
-// character or CR LF cut between reads waits for its rest) → the paced
-// display queues it → at most one insert every 40 ms while the device
-// streams (at a trickle the bytes wait in the driver meanwhile), a backlog
-// in pieces of one per pass of the event loop → the pane.
+// character or CR LF cut between reads waits for its rest) → the lines it
+// begins are stamped with the time of the read, and the log gets the text
+// → the paced display queues it → at most one insert every 40 ms while the
+// device streams (at a trickle the bytes wait in the driver meanwhile, 4 ms
+// at most while lines are stamped), a backlog in pieces of one per pass of
+// the event loop → the pane.
 void Tavlino::dataReadyToRead()
 {
     if (takingHeldBytes)
