@@ -13,7 +13,7 @@ void putTwoDigits(QChar *&out, int value)
 } // namespace
 
 // By hand: QTime::toString parses its format for every line.
-QString LineStamps::stampFor(const QTime &time)
+QString LineStamps::stampFor(QTime time)
 {
     QString stamp(stampLength, Qt::Uninitialized);
     QChar *out = stamp.data();
@@ -44,7 +44,7 @@ QTime LineStamps::now()
     return QTime::fromMSecsSinceStartOfDay(int(((utc + offsetMs) % day + day) % day));
 }
 
-StyledText LineStamps::received(const StyledText &text, bool bytesCame, const QTime &readAt)
+StyledText LineStamps::received(const StyledText &text, bool bytesCame, QTime readAt)
 {
     const QString &in = text.text;
     const int size = int(in.size());
@@ -105,7 +105,7 @@ StyledText LineStamps::received(const StyledText &text, bool bytesCame, const QT
     return out;
 }
 
-QString LineStamps::ownLine(OwnLine kind, const QTime &at)
+QString LineStamps::ownLine(OwnLine kind, QTime at)
 {
     atLineStart = kind == OwnLine::Notice;
     lineBegan = QTime();

@@ -20,7 +20,7 @@ public:
     // While a device streams, how much later than they came lines may be
     // read and stamped; after a quiet spell they are read at once.
     static constexpr int longestHoldMs = 4;
-    static QString stampFor(const QTime &time);
+    static QString stampFor(QTime time);
 
     // The local time of day now, to the millisecond.
     QTime now();
@@ -32,11 +32,11 @@ public:
     // the start of each line it begins. A line already begun keeps the time
     // of the read that brought its first byte, even when no text came of
     // that read (half a character, a colour code).
-    StyledText received(const StyledText &text, bool bytesCame, const QTime &readAt);
+    StyledText received(const StyledText &text, bool bytesCame, QTime readAt);
     // The stamp for a line of the program's own, which begins a line of its
     // own; an echo is followed on the same line by what the device sends
     // next, a notice is not.
-    QString ownLine(OwnLine kind, const QTime &at);
+    QString ownLine(OwnLine kind, QTime at);
     // The pane is empty: whatever comes next begins a line.
     void cleared();
 
