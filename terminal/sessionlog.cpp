@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QPointer>
 #include <QThread>
 #include <QTimer>
 #include <QWaitCondition>
@@ -48,15 +47,11 @@ protected:
                 data.swap(pending);
             }
             if (!writeWhole(*file, data)) {
+                // Dropped by Qt if the log is gone by then.
                 const QString reason = file->errorString();
-                QPointer<SessionLog> to = log;
+                SessionLog *to = log;
                 QMetaObject::invokeMethod(
-                    log,
-                    [to, reason] {
-                        if (to)
-                            to->writerFailed(reason);
-                    },
-                    Qt::QueuedConnection);
+                    log, [to, reason] { to->writerFailed(reason); }, Qt::QueuedConnection);
                 return;
             }
         }
