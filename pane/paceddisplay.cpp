@@ -93,6 +93,36 @@ void PacedDisplay::insertOwnLine(const QString &line, const QString &stamp, OwnL
     reading->endOwnMove();
 }
 
+void PacedDisplay::setTail(const QString &stamp, const QString &line)
+{
+    if (stamp == tailStamp && line == tailLine)
+        return;
+    tailStamp = line.isEmpty() ? QString() : stamp;
+    tailLine = line;
+    tailChanged = true;
+    scheduleShow();
+}
+
+void PacedDisplay::removeTail(QTextCursor &cursor)
+{
+    if (tailShown == 0)
+        return;
+    cursor.movePosition(QTextCursor::End);
+    cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, tailShown);
+    cursor.removeSelectedText();
+    tailShown = 0;
+}
+
+void PacedDisplay::insertTail(QTextCursor &cursor)
+{
+    cursor.movePosition(QTextCursor::End);
+    if (!tailStamp.isEmpty())
+        cursor.insertText(tailStamp, formats.formatFor(TextStyle::muted(), pane->palette()));
+    cursor.insertText(tailLine, QTextCharFormat());
+    tailShown = int(tailStamp.size() + tailLine.size());
+    tailChanged = false;
+}
+
 void PacedDisplay::scheduleShow()
 {
     if (showScheduled || !hasUnshownText())
@@ -155,6 +185,10 @@ void PacedDisplay::clear()
     nextStyle = 0;
     received.clear();
     shownUpTo = 0;
+    tailStamp.clear();
+    tailLine.clear();
+    tailShown = 0;
+    tailChanged = false;
     reading->beginOwnMove();
     pane->clear();
     reading->endOwnMove();
@@ -163,7 +197,7 @@ void PacedDisplay::clear()
 
 bool PacedDisplay::hasUnshownText() const
 {
-    return shownUpTo < received.size();
+    return shownUpTo < received.size() || tailChanged;
 }
 
 void PacedDisplay::showNextPiece()
@@ -173,20 +207,26 @@ void PacedDisplay::showNextPiece()
     if (shownUpTo + length < received.size() &&
         received.at(shownUpTo + length - 1).isHighSurrogate())
         --length;
-    PaneEnd end = paneEnd();
     // At the end whatever the person selected or clicked. While they are at
     // the end, the caret goes along and the newest text stays in view; while
     // they read elsewhere, their caret, selection and view stay. In one edit
     // block, the caret works out where it stands once, when the pane scrolls
     // to it, instead of after every step: each time means shaping the last
     // line again.
-    const int oldEnd = pane->document()->characterCount() - 1;
+    const int oldEnd = pane->document()->characterCount() - 1 - tailShown;
     const bool follow = reading->followsNewText();
     QTextCursor cursor = follow ? pane->textCursor() : QTextCursor(pane->document());
     reading->beginOwnMove();
     cursor.beginEditBlock();
+    removeTail(cursor);
+    PaneEnd end = paneEnd();
     cursor.movePosition(QTextCursor::End);
     insertStyled(cursor, QStringView(received).mid(shownUpTo, length), end);
+    // The line in progress stays below all that is shown.
+    if (shownUpTo + length == received.size() && !tailLine.isEmpty())
+        insertTail(cursor);
+    else if (tailLine.isEmpty())
+        tailChanged = false;
     layout->holdRepaints(true);
     scrollBar->hold(true);
     cursor.endEditBlock();

@@ -66,6 +66,10 @@ public:
     // text (the port lent and back): on a line of its own, and what the
     // device sends next starts below it.
     void appendNotice(const QString &line, const QString &stamp = QString());
+    // A line still being received that is shown, after `stamp`, below
+    // everything queued until it is replaced (a hex dump's line of sixteen
+    // bytes, of which some have come). Empty: none.
+    void setTail(const QString &stamp, const QString &line);
     // Puts everything queued into the pane now, for example before the
     // program adds a line of its own below it.
     void showAll();
@@ -93,6 +97,8 @@ private:
     void insertStyled(QTextCursor &cursor, QStringView text, PaneEnd &end);
     PaneEnd paneEnd() const;
     void repaintFrom(int position);
+    void removeTail(QTextCursor &cursor);
+    void insertTail(QTextCursor &cursor);
 
     QPlainTextEdit *pane = nullptr;
     PaneLayout *layout = nullptr;
@@ -111,6 +117,11 @@ private:
     bool showIsPaced = false;
     int lastUpdateLength = 0;
     QElapsedTimer lastShown;
+    // The line in progress, and how much of the pane's end it takes now.
+    QString tailStamp;
+    QString tailLine;
+    int tailShown = 0;
+    bool tailChanged = false;
 };
 
 #endif // PACEDDISPLAY_H

@@ -37,6 +37,14 @@ public:
     // own; an echo is followed on the same line by what the device sends
     // next, a notice is not.
     QString ownLine(OwnLine kind, QTime at);
+    // Whether the pane's last line has ended.
+    bool isAtLineStart() const { return atLineStart; }
+    // The stamp of a line whose first bytes were read but which is not in
+    // the pane's text yet: empty while stamps are off or there is none.
+    QString stampOfLineBegun() const
+    {
+        return on && lineBegan.isValid() ? stampFor(lineBegan) : QString();
+    }
     // The pane is empty: whatever comes next begins a line.
     void cleared();
 

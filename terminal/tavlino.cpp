@@ -4,12 +4,16 @@
 #include "about.h"
 #include "announcer.h"
 #include "comboentry.h"
+#include "findbar.h"
 
 #include "hangupwatch.h"
 #include "lendwatch.h"
+#include "lineescapes.h"
 #include "linemenu.h"
 #include "paceddisplay.h"
+#include "panefinder.h"
 #include "panereading.h"
+#include "panezoom.h"
 #include "portbox.h"
 #include "portlist.h"
 #include "portlistwatch.h"
@@ -110,7 +114,13 @@ qint32 rateFor(const QString &text)
 Tavlino::Tavlino(QWidget *parent) : QMainWindow(parent), ui(new Ui_Tavlino)
 {
     ui->setupUi(this);
+    zoom = new PaneZoom(ui->output);
+    connect(zoom, &PaneZoom::changed, this, &Tavlino::showZoom);
     display = new PacedDisplay(ui->output, this);
+    // Ctrl+plus, and Ctrl+= where plus needs Shift.
+    ui->actionZoomIn->setShortcuts(QKeySequence::keyBindings(QKeySequence::ZoomIn)
+                                   << QKeySequence(Qt::CTRL | Qt::Key_Equal));
+    ui->actionZoomOut->setShortcuts(QKeySequence::ZoomOut);
     connect(display, &PacedDisplay::aboutToShow, this, &Tavlino::takeHeldBytes);
     connect(ui->input, SIGNAL(returnPressed()), this, SLOT(input_return_Pressed()));
     // Type a port's path and press Return: the same as pressing Open, which
@@ -175,6 +185,19 @@ Tavlino::Tavlino(QWidget *parent) : QMainWindow(parent), ui(new Ui_Tavlino)
     ui->input_einde->setItemData(0, QStringLiteral("no line end"), Qt::AccessibleTextRole);
     sayEntryOf(ui->input_einde);
     connect(ui->input, &QLineEdit::textEdited, spokenReply, &SpokenReply::personTyped);
+    connect(ui->input, &historyLineEdit::controlKeyTyped, this, &Tavlino::sendControlByte);
+    finder = new PaneFinder(ui->output);
+    FindBar::Controls find;
+    find.bar = ui->findBar;
+    find.text = ui->input_find;
+    find.previous = ui->btn_findPrevious;
+    find.next = ui->btn_findNext;
+    find.close = ui->btn_findClose;
+    find.count = ui->lbl_findCount;
+    find.find = ui->actionFind;
+    find.findNext = ui->actionFindNext;
+    find.findPrevious = ui->actionFindPrevious;
+    findBar = new FindBar(find, finder, announcer, this);
 }
 
 Tavlino::~Tavlino()
@@ -264,6 +287,7 @@ bool Tavlino::openSerial(const QString &name, qint32 rate)
     changeLine([this] { driveModemLines(*serial, lines); });
     lineMenu->show(lines);
     tellRefused(name, refused);
+    endHexLine();
     decoder.reset();
     hangUpWatch = new HangUpWatch(serial, this);
     connect(hangUpWatch, &HangUpWatch::hungUp, this, &Tavlino::closeLostPort);
@@ -368,11 +392,51 @@ void Tavlino::dataReadyToRead()
 // showing them, and the log has them at once.
 void Tavlino::showReceived(const QByteArray &bytes)
 {
+    if (ui->actionHex->isChecked()) {
+        showHex(bytes);
+        return;
+    }
     const StyledText text = decoder.decode(bytes);
     spokenReply->received(text.text);
     const StyledText shown =
         stamps.received(text, !bytes.isEmpty(), stamps.isOn() ? stamps.now() : QTime());
     log->received(shown.text, bytes);
+    display->append(shown);
+}
+
+// Complete lines of sixteen bytes go to the pane and the log as text does;
+// the line begun shows below them until its rest has come. A hex line
+// always begins a line of its own.
+void Tavlino::showHex(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    QString lines = hex.add(bytes);
+    if (!stamps.isAtLineStart())
+        lines.prepend(u'\n');
+    const QTime now = stamps.isOn() ? stamps.now() : QTime();
+    // In the pane's own colours, whatever colour the device's text had.
+    const StyledText shown = stamps.received(StyledText{lines, {{0, TextStyle()}}}, true, now);
+    // A line begun in this read has this read's time.
+    if (hex.hasPending())
+        stamps.received(StyledText(), true, now);
+    log->received(shown.text, bytes);
+    display->append(shown);
+    display->setTail(stamps.stampOfLineBegun(), hex.pendingLine());
+}
+
+// The hex line begun is shown as it stands from now on, and what comes
+// next begins a line: for the program's own lines, text again, a new
+// session.
+void Tavlino::endHexLine()
+{
+    if (!hex.hasPending())
+        return;
+    const StyledText shown = stamps.received(
+        StyledText{hex.pendingLine() + u'\n', {{0, TextStyle()}}}, false, stamps.now());
+    hex.endLine();
+    log->received(shown.text, QByteArray());
+    display->setTail(QString(), QString());
     display->append(shown);
 }
 
@@ -457,7 +521,9 @@ void Tavlino::on_btn_send_clicked()
     if (!serial->isOpen())
         return;
     const QString line = ui->input->text();
-    const QByteArray bytes = line.toUtf8() + lineEndBytes(ui->input_einde->currentIndex());
+    const QByteArray bytes =
+        (ui->actionEscapes->isChecked() ? unescapedBytes(line) : line.toUtf8()) +
+        lineEndBytes(ui->input_einde->currentIndex());
     if (serial->write(bytes) != bytes.size())
         return;
     if (ui->input_echo->checkState() != Qt::Unchecked)
@@ -466,6 +532,19 @@ void Tavlino::on_btn_send_clicked()
     // Each key sent on its own is the person typing, not a question.
     if (!ui->input_continu->isChecked())
         spokenReply->expectReply();
+}
+
+// Ctrl+C, Ctrl+D or Ctrl+] typed while every key is sent: the byte alone,
+// without a line end, echoed as a terminal shows it ("^C").
+void Tavlino::sendControlByte(char byte)
+{
+    if (!serial->isOpen())
+        return;
+    const QByteArray bytes(1, byte);
+    if (serial->write(bytes) != bytes.size())
+        return;
+    if (ui->input_echo->checkState() != Qt::Unchecked)
+        echo(QStringLiteral("( ^") + QChar(u'@' + byte) + QStringLiteral(" )"));
 }
 
 void Tavlino::input_return_Pressed()
@@ -486,6 +565,8 @@ void Tavlino::on_btn_clear_clicked()
 {
     display->clear();
     stamps.cleared();
+    // A hex line begun is still to be completed by its rest.
+    display->setTail(stamps.stampOfLineBegun(), hex.pendingLine());
 }
 
 void Tavlino::on_actionAbout_triggered()
@@ -499,7 +580,9 @@ void Tavlino::on_input_continu_stateChanged(int arg1)
         ui->btn_send->setEnabled(false);
         connect(ui->input, SIGNAL(textEdited(QString)), this, SLOT(input_key_Pressed(QString)),
                 Qt::UniqueConnection);
+        ui->input->setSendsControlKeys(true);
     } else {
+        ui->input->setSendsControlKeys(false);
         ui->btn_send->setEnabled(serial->isOpen());
         disconnect(ui->input, SIGNAL(textEdited(QString)), this, SLOT(input_key_Pressed(QString)));
     }
@@ -590,6 +673,7 @@ void Tavlino::tellOfPort(const QString &news)
 // in the log.
 void Tavlino::echo(const QString &line)
 {
+    endHexLine();
     // What the device sent before is shown, and stamped, first.
     display->showAll();
     const QString stamp = stamps.ownLine(OwnLine::Echo, stamps.now());
@@ -599,6 +683,7 @@ void Tavlino::echo(const QString &line)
 
 void Tavlino::notice(const QString &line)
 {
+    endHexLine();
     display->showAll();
     const QString stamp = stamps.ownLine(OwnLine::Notice, stamps.now());
     display->appendNotice(line, stamp);
@@ -817,6 +902,37 @@ void Tavlino::on_actionTimestamps_triggered(bool checked)
     stamps.setOn(checked);
 }
 
+// Text and hex each from the moment they are chosen; text starts afresh,
+// in the device's default colours.
+void Tavlino::on_actionHex_triggered(bool checked)
+{
+    if (checked)
+        return;
+    endHexLine();
+    decoder.reset();
+}
+
+void Tavlino::on_actionZoomIn_triggered()
+{
+    zoom->zoomIn();
+}
+
+void Tavlino::on_actionZoomOut_triggered()
+{
+    zoom->zoomOut();
+}
+
+void Tavlino::on_actionZoomReset_triggered()
+{
+    zoom->reset();
+}
+
+void Tavlino::showZoom()
+{
+    ui->actionZoomIn->setEnabled(zoom->canZoomIn());
+    ui->actionZoomOut->setEnabled(zoom->canZoomOut());
+}
+
 void Tavlino::on_actionQuit_triggered()
 {
     close();
@@ -864,6 +980,12 @@ void Tavlino::loadSettings()
     ui->actionTimestamps->setChecked(storedSwitch(*settings, QStringLiteral("timestamps"), false));
     stamps.setOn(ui->actionTimestamps->isChecked());
     ui->actionLogRaw->setChecked(storedSwitch(*settings, QStringLiteral("logRaw"), false));
+    ui->actionEscapes->setChecked(storedSwitch(*settings, QStringLiteral("sendEscapes"), false));
+    ui->actionHex->setChecked(storedSwitch(*settings, QStringLiteral("hex"), false));
+    bool isNumber = false;
+    const int percent = settings->value(QStringLiteral("zoom")).toInt(&isNumber);
+    zoom->setPercent(isNumber ? percent : PaneZoom::normal);
+    showZoom();
 }
 
 void Tavlino::saveSettings()
@@ -874,6 +996,9 @@ void Tavlino::saveSettings()
     lines.store(*settings);
     settings->setValue(QStringLiteral("timestamps"), ui->actionTimestamps->isChecked());
     settings->setValue(QStringLiteral("logRaw"), ui->actionLogRaw->isChecked());
+    settings->setValue(QStringLiteral("sendEscapes"), ui->actionEscapes->isChecked());
+    settings->setValue(QStringLiteral("hex"), ui->actionHex->isChecked());
+    settings->setValue(QStringLiteral("zoom"), zoom->percent());
     // The store is otherwise written only when the event loop gets round to
     // it, which a quitting program may never do.
     settings->sync();
@@ -885,6 +1010,8 @@ void Tavlino::closeEvent(QCloseEvent *event)
     // Everything read up to now is in the log before it closes.
     if (serial->isOpen())
         readEverything();
+    endHexLine();
+    display->showAll();
     log->stop();
     event->accept();
 }

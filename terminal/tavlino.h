@@ -1,6 +1,7 @@
 #ifndef TAVLINO_H
 #define TAVLINO_H
 
+#include "hexlines.h"
 #include "linesettings.h"
 #include "linestamps.h"
 #include "receivedecoder.h"
@@ -13,10 +14,13 @@
 
 class About;
 class Announcer;
+class FindBar;
 class HangUpWatch;
 class LendWatch;
 class LineMenu;
 class PacedDisplay;
+class PaneFinder;
+class PaneZoom;
 class PortListWatch;
 class QCloseEvent;
 class QLabel;
@@ -48,7 +52,9 @@ protected:
     //   click;
     //   on_btn_close_clicked, on_actionDtr_triggered, on_actionRts_triggered
     //   on_actionBreak_triggered, on_actionSaveOutput_triggered,
-    //   on_actionLog_triggered, on_actionTimestamps_triggered and
+    //   on_actionLog_triggered, on_actionTimestamps_triggered,
+    //   on_actionHex_triggered, on_actionZoomIn_triggered,
+    //   on_actionZoomOut_triggered, on_actionZoomReset_triggered and
     //   on_actionQuit_triggered are connected by name too;
     // - dataReadyToRead (the port's readyRead) on a successful Open;
     // - input_key_Pressed (input's textEdited) only while Continu is checked.
@@ -69,6 +75,10 @@ private Q_SLOTS:
     void on_actionSaveOutput_triggered();
     void on_actionLog_triggered(bool checked);
     void on_actionTimestamps_triggered(bool checked);
+    void on_actionHex_triggered(bool checked);
+    void on_actionZoomIn_triggered();
+    void on_actionZoomOut_triggered();
+    void on_actionZoomReset_triggered();
     void on_actionQuit_triggered();
 
 private:
@@ -87,6 +97,7 @@ private:
     void lendPort();
     void takeBackPort();
     void showReceived(const QByteArray &bytes);
+    void showHex(const QByteArray &bytes);
     void holdReads();
     void takeHeldBytes();
     void readEverything();
@@ -100,6 +111,9 @@ private:
     void tellRefused(const QString &name, const QStringList &refused);
     void showLineSettings();
     QString proposedFile(const QString &suffix) const;
+    void sendControlByte(char byte);
+    void showZoom();
+    void endHexLine();
     void echo(const QString &line);
     void notice(const QString &line);
     void startLog();
@@ -114,9 +128,13 @@ private:
 
     ReceiveDecoder decoder;
     LineStamps stamps;
+    HexLines hex;
     SessionLog *log = nullptr;
     QLabel *logLabel = nullptr;
     PacedDisplay *display = nullptr;
+    PaneZoom *zoom = nullptr;
+    PaneFinder *finder = nullptr;
+    FindBar *findBar = nullptr;
     HangUpWatch *hangUpWatch = nullptr;
     // The device behind the open port, and while a lost one is waited for,
     // the watch for its return.

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
@@ -195,10 +196,12 @@ private slots:
             combo(&window, "input_com")->addItem(QStringLiteral("/dev/pts/99"));
             combo(&window, "input_com")->setCurrentIndex(combo(&window, "input_com")->count() - 1);
             // A meter's 7E2 with XON/XOFF, and a board left running with DTR
-            // low; its lines stamped, and its next log raw.
+            // low; its lines stamped, and its next log raw; escapes sent,
+            // hex shown, the text two steps larger.
             for (const char *name :
                  {"actionDataBits7", "actionParityEven", "actionStopBits2", "actionFlowXonXoff",
-                  "actionDtr", "actionTimestamps", "actionLogRaw"})
+                  "actionDtr", "actionTimestamps", "actionLogRaw", "actionEscapes", "actionHex",
+                  "actionZoomIn", "actionZoomIn"})
                 action(&window, name)->trigger();
             QVERIFY(window.close());
         }
@@ -206,8 +209,10 @@ private slots:
         QStringList keys = store.allKeys();
         keys.sort();
         QCOMPARE(keys,
-                 QStringList({"baudRate", "dataBits", "dtr", "flowControl", "lineEnd", "localEcho",
-                              "logRaw", "parity", "rts", "stopBits", "timestamps"}));
+                 QStringList({"baudRate", "dataBits", "dtr", "flowControl", "hex", "lineEnd",
+                              "localEcho", "logRaw", "parity", "rts", "sendEscapes", "stopBits",
+                              "timestamps", "zoom"}));
+        QCOMPARE(store.value(QStringLiteral("zoom")).toInt(), 125);
 
         Tavlino again;
         QCOMPARE(combo(&again, "input_baud")->currentText(), QStringLiteral("921600"));
@@ -217,8 +222,10 @@ private slots:
         QCOMPARE(lineText(&again), QStringLiteral("921600 7E2 XON/XOFF DTR off"));
         for (const char *name :
              {"actionDataBits7", "actionParityEven", "actionStopBits2", "actionFlowXonXoff",
-              "actionRts", "actionTimestamps", "actionLogRaw"})
+              "actionRts", "actionTimestamps", "actionLogRaw", "actionEscapes", "actionHex"})
             QVERIFY2(action(&again, name)->isChecked(), name);
+        QCOMPARE(again.findChild<QPlainTextEdit *>(QStringLiteral("output"))->font().pointSizeF(),
+                 QApplication::font().pointSizeF() * 1.25);
         // A log is never started by itself.
         QVERIFY(!action(&again, "actionLog")->isChecked());
         QVERIFY(!action(&again, "actionDtr")->isChecked());

@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -335,7 +336,18 @@ private slots:
                               "&Quit Ctrl+Q"}));
         QCOMPARE(menus.at(2)->objectName(), QStringLiteral("menuView"));
         QCOMPARE(menus.at(2)->title(), QStringLiteral("&View"));
-        QCOMPARE(entriesOf(menus.at(2)), QStringList({"&Timestamps [ ]"}));
+        QCOMPARE(entriesOf(menus.at(2)),
+                 QStringList({QStringLiteral("&Find\u2026 Ctrl+F"), "Find &Next F3",
+                              "Find &Previous Shift+F3", "-", "&Timestamps [ ]", "&Hex [ ]", "-",
+                              "Zoom &In Ctrl++", "Zoom &Out Ctrl+-", "&Normal Size Ctrl+0"}));
+        // The find bar under the pane, closed.
+        QCOMPARE(layout->indexOf(widget<QWidget>("findBar")), layout->indexOf(output()) + 1);
+        QVERIFY(!widget<QWidget>("findBar")->isVisible());
+        // Columns line up: the system's fixed-width font at the window's size.
+        const QFontMetricsF metrics(output()->font());
+        for (QChar c : QStringLiteral("i.|@0 "))
+            QCOMPARE(metrics.horizontalAdvance(c), metrics.horizontalAdvance(u'W'));
+        QCOMPARE(output()->font().pointSizeF(), window->font().pointSizeF());
         QVERIFY(!widget<QLabel>("lbl_log")->isVisible());
         menus.removeFirst();
         menus.removeAt(1);
@@ -365,7 +377,8 @@ private slots:
         QCOMPARE(entries,
                  QStringList({"&DTR [x]", "&RTS [x]", "Send &Break", "-", "Data B&its &5 &6 &7 &8*",
                               "&Parity &None* &Even &Odd &Mark &Space", "&Stop Bits &1* 1&.5 &2",
-                              "&Flow Control &None* &RTS/CTS &XON/XOFF"}));
+                              "&Flow Control &None* &RTS/CTS &XON/XOFF", "-",
+                              "Send &Escapes [ ]"}));
         QVERIFY(!widget<QAction>("actionBreak")->isEnabled());
         // Termios has no 1.5 stop bits.
         QCOMPARE(widget<QAction>("actionStopBits15")->isEnabled(), onWindows);
