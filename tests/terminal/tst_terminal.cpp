@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include "announcer.h"
+#include "findbar.h"
 #include "historylineedit.h"
 #include "linestamps.h"
 #include "paceddisplay.h"
@@ -28,6 +29,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QToolButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
@@ -825,13 +827,28 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("echo");
-        QTest::newRow("none") << 0 << "AT" << QByteArray("AT") << "( AT )";
-        QTest::newRow("LF") << 1 << "AT" << QByteArray("AT\n") << "( AT\\n )";
-        QTest::newRow("CR LF") << 2 << "AT" << QByteArray("AT\r\n") << "( AT\\r\\n )";
-        QTest::newRow("empty line, LF") << 1 << "" << QByteArray("\n") << "( \\n )";
+        QTest::addColumn<bool>("escapes");
+        QTest::newRow("none") << 0 << "AT" << QByteArray("AT") << "( AT )" << false;
+        QTest::newRow("LF") << 1 << "AT" << QByteArray("AT\n") << "( AT\\n )" << false;
+        QTest::newRow("CR LF") << 2 << "AT" << QByteArray("AT\r\n") << "( AT\\r\\n )" << false;
+        QTest::newRow("empty line, LF") << 1 << "" << QByteArray("\n") << "( \\n )" << false;
         QTest::newRow("UTF-8") << 2 << QStringLiteral("grüß €")
                                << QByteArray("gr\xc3\xbc\xc3\x9f \xe2\x82\xac\r\n")
-                               << QStringLiteral("( grüß €\\r\\n )");
+                               << QStringLiteral("( grüß €\\r\\n )") << false;
+        // Escapes name bytes only when the person asks for them; the echo
+        // shows the line as typed.
+        QTest::newRow("backslashes, escapes off")
+            << 0 << "\\x41\\n\\0" << QByteArray("\\x41\\n\\0") << "( \\x41\\n\\0 )" << false;
+        QTest::newRow("each escape") << 2 << "\\x41\\xfF\\r\\n\\t\\0\\\\"
+                                     << QByteArray("A\xff\r\n\t\0\\\r\n", 9)
+                                     << "( \\x41\\xfF\\r\\n\\t\\0\\\\\\r\\n )" << true;
+        QTest::newRow("one hex digit at the end")
+            << 0 << "\\x4" << QByteArray("\x04") << "( \\x4 )" << true;
+        QTest::newRow("escapes that name nothing")
+            << 0 << "\\xg \\q \\" << QByteArray("\\xg \\q \\") << "( \\xg \\q \\ )" << true;
+        QTest::newRow("a NUL between UTF-8") << 0 << QStringLiteral("é\\0ü")
+                                            << QByteArray("\xc3\xa9\0\xc3\xbc", 5)
+                                            << QStringLiteral("( é\\0ü )") << true;
     }
     void sendWritesTheLineEndAndEchoes()
     {
@@ -839,8 +856,10 @@ private slots:
         QFETCH(QString, line);
         QFETCH(QByteArray, bytes);
         QFETCH(QString, echo);
+        QFETCH(bool, escapes);
         setLineEnd(lineEnd);
         setEcho(true);
+        widget<QAction>("actionEscapes")->setChecked(escapes);
         QVERIFY(openDevice());
         typeAndSend(line);
         QTRY_COMPARE(device->received(), bytes);
@@ -1493,6 +1512,33 @@ private slots:
         QCOMPARE(device->received(), QByteArray("h\ne\nl\nl\no\nla\n"));
         QTest::mouseClick(sendButton(), Qt::LeftButton);
         QTRY_COMPARE(device->received(), QByteArray("h\ne\nl\nl\no\nla\nok\n"));
+        // Ctrl+C copies while keys are not sent.
+        QTest::keyClicks(input(), QStringLiteral("ab"));
+        input()->selectAll();
+        QTest::keyClick(input(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("ab"));
+        input()->clear();
+    }
+
+    // A REPL stopped, ended and escaped from: the bytes alone, no line end.
+    void continuousModeSendsControlKeys()
+    {
+        setLineEnd(2);
+        setEcho(true);
+        QVERIFY(openDevice());
+        QTest::mouseClick(widget<QCheckBox>("input_continu"), Qt::LeftButton);
+        QTest::keyClick(input(), Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(input(), Qt::Key_D, Qt::ControlModifier);
+        QTest::keyClick(input(), Qt::Key_BracketRight, Qt::ControlModifier);
+        QTRY_COMPARE(device->received(), QByteArray("\x03\x04\x1d"));
+        QCOMPARE(shown(), QStringLiteral("( ^C )\n( ^D )\n( ^] )"));
+        // Ctrl+Shift+C copies instead, and sends nothing.
+        input()->setText(QStringLiteral("AT"));
+        input()->selectAll();
+        QTest::keyClick(input(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("AT"));
+        QTest::qWait(50);
+        QCOMPARE(device->received(), QByteArray("\x03\x04\x1d"));
     }
 
     void continuousModeBeforeOpenLetsReturnSendAnEmptyLine()
@@ -2111,29 +2157,140 @@ private slots:
             QVERIFY(b.length() <= PacedDisplay::longestParagraph + 32);
     }
 
+    void sameBytesCutDifferentlyShowTheSameText_data()
+    {
+        QTest::addColumn<bool>("hex");
+        QTest::newRow("text") << false;
+        QTest::newRow("hex") << true;
+    }
     void sameBytesCutDifferentlyShowTheSameText()
     {
+        QFETCH(bool, hex);
         // CR CR LF is one line end, as on a terminal; a colour cut in two
         // reads is still a colour.
         static const char bytes[] =
             "caf\xc3\xa9\r\nna\xc3\xafve\r\r\nbad\xe2\x82 \0\x1b[32mend\x1b[0m\r";
         const QByteArray stream(bytes, sizeof bytes - 1);
+        // In hex, sixteen bytes to a line, and the line begun as it stands.
+        const QString hexDump =
+            QStringLiteral("63 61 66 c3 a9 0d 0a 6e 61 c3 af 76 65 0d 0d 0a  caf....na..ve...\n"
+                           "62 61 64 e2 82 20 00 1b 5b 33 32 6d 65 6e 64 1b  bad.. ..[32mend.\n"
+                           "5b 30 6d 0d                                      [0m.");
+        widget<QAction>("actionHex")->setChecked(hex);
         QVERIFY(openDevice());
         QVERIFY(deliver(stream));
-        QTRY_VERIFY(shown().endsWith(QLatin1String("end\n")));
+        if (hex)
+            QTRY_COMPARE(shown(), hexDump);
+        else
+            QTRY_VERIFY(shown().endsWith(QLatin1String("end\n")));
         const QString whole = shown();
-        QVERIFY2(QRegularExpression(QStringLiteral("^café\nnaïve\nbad\uFFFD+ end\n$"))
-                     .match(whole)
-                     .hasMatch(),
-                 qPrintable(whole));
+        if (!hex) {
+            QVERIFY2(QRegularExpression(QStringLiteral("^café\nnaïve\nbad\uFFFD+ end\n$"))
+                         .match(whole)
+                         .hasMatch(),
+                     qPrintable(whole));
+        }
 
-        for (int cut = 1; cut < stream.size(); cut += 2) {
+        for (int cut = 1; cut < stream.size(); cut += hex ? 1 : 2) {
             QTest::mouseClick(widget<QPushButton>("btn_clear"), Qt::LeftButton);
+            if (hex) {
+                // The line begun before the Clear is finished by the same
+                // bytes each time.
+                QVERIFY(deliver(QByteArray(16 - stream.size() % 16, 'x')));
+                QTRY_VERIFY(shown().endsWith(QLatin1String("xxxxxxxxxxxx\n")));
+                QTest::mouseClick(widget<QPushButton>("btn_clear"), Qt::LeftButton);
+            }
             QVERIFY(deliver(stream.left(cut)));
             QVERIFY(deliver(stream.mid(cut)));
             QTRY_COMPARE(shown(), whole);
         }
+        if (!hex)
+            return;
+        // A copy gives what the pane shows; back to text, the line begun ends
+        // as it stands and text follows on a line of its own.
+        QCOMPARE(copied(), whole);
+        widget<QAction>("actionHex")->trigger();
+        QVERIFY(deliver("ok\r\n"));
+        QTRY_COMPARE(shown(), whole + QStringLiteral("\nok\n"));
     }
+
+    void findGoesFromMatchToMatch()
+    {
+        QVERIFY(openDevice());
+        const auto lines = [](int from, int count) {
+            QByteArray text;
+            for (int i = from; i < from + count; ++i)
+                text += (i % 50 == 7 ? "Guru Meditation " : "line ") + QByteArray::number(i) + "\n";
+            return text;
+        };
+        QVERIFY(deliver(lines(0, 300)));
+        QTRY_VERIFY(shown().endsWith(QLatin1String("line 299\n")));
+        auto *find = widget<QLineEdit>("input_find");
+        auto *count = widget<QLabel>("lbl_findCount");
+        QSignalSpy said(window->findChild<Announcer *>(), &Announcer::said);
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        input()->setFocus();
+        QTest::keyClick(input(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(find->isVisible());
+        QCOMPARE(QApplication::focusWidget(), find);
+        // The line holding the match, and its number among the matches.
+        const auto matchLine = [this] {
+            const QTextCursor match = output()->textCursor();
+            const QString text = shown();
+            const int start = int(text.lastIndexOf(u'\n', match.selectionStart() - 1)) + 1;
+            return text.mid(start, text.indexOf(u'\n', start) - start);
+        };
+
+        // Typed, from the end round to the first; no capital, any case.
+        QTest::keyClicks(find, QStringLiteral("guru"));
+        QTRY_COMPARE(count->text(), QStringLiteral("1 of 6"));
+        QCOMPARE(output()->textCursor().selectedText(), QStringLiteral("Guru"));
+        QCOMPARE(matchLine(), QStringLiteral("Guru Meditation 7"));
+        QTRY_VERIFY(said.count() > 0);
+        QCOMPARE(said.last().first().toString(), QStringLiteral("1 of 6"));
+        // Forward, back, and round both ends.
+        const QList<QPair<int, Qt::KeyboardModifiers>> steps = {
+            {Qt::Key_Return, Qt::NoModifier}, {Qt::Key_F3, Qt::NoModifier},
+            {Qt::Key_F3, Qt::ShiftModifier},  {Qt::Key_Return, Qt::ShiftModifier},
+            {Qt::Key_Return, Qt::ShiftModifier}, {Qt::Key_Return, Qt::NoModifier}};
+        const QStringList expected = {"2 of 6", "3 of 6", "2 of 6", "1 of 6", "6 of 6", "1 of 6"};
+        for (int i = 0; i < steps.size(); ++i) {
+            QTest::keyClick(find, Qt::Key(steps.at(i).first), steps.at(i).second);
+            QTRY_COMPARE(count->text(), expected.at(i));
+            QCOMPARE(said.last().first().toString(), expected.at(i));
+        }
+        QCOMPARE(matchLine(), QStringLiteral("Guru Meditation 7"));
+        QTest::mouseClick(widget<QToolButton>("btn_findPrevious"), Qt::LeftButton);
+        QTRY_COMPARE(matchLine(), QStringLiteral("Guru Meditation 257"));
+
+        // A capital: case matters.
+        find->setText(QStringLiteral("GURU"));
+        QTRY_COMPARE(count->text(), QStringLiteral("No matches"));
+        find->setText(QStringLiteral("Guru"));
+        QTRY_COMPARE(count->text(), QStringLiteral("6 of 6"));
+        QTRY_VERIFY(!output()->extraSelections().isEmpty());
+        for (const QTextEdit::ExtraSelection &shownMatch : output()->extraSelections())
+            QCOMPARE(shownMatch.cursor.selectedText(), QStringLiteral("Guru"));
+
+        // More text: its matches count as they come, and the view and the
+        // match stay where they are.
+        QScrollBar *bar = output()->verticalScrollBar();
+        const int at = bar->value();
+        QVERIFY(deliver(lines(300, 300)));
+        QTRY_COMPARE(count->text(), QStringLiteral("6 of 12"));
+        QTRY_VERIFY(shown().endsWith(QLatin1String("line 599\n")));
+        QCOMPARE(bar->value(), at);
+        QCOMPARE(matchLine(), QStringLiteral("Guru Meditation 257"));
+        QCOMPARE(FindBar::countText(3, 1024, true), QStringLiteral("3 of 1,024"));
+
+        // Escape closes the bar and gives the focus back.
+        QTest::keyClick(find, Qt::Key_Escape);
+        QVERIFY(!find->isVisible());
+        QCOMPARE(QApplication::focusWidget(), input());
+        QVERIFY(output()->extraSelections().isEmpty());
+    }
+
 };
 
 TAVLINO_TEST_MAIN(TerminalTest)
