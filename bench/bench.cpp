@@ -11,9 +11,11 @@
 //   tavlino_bench --steady        a device talking steadily, at 11,520 and
 //                                 92,160 bytes a second [--seconds 20] [--runs 3]
 //   tavlino_bench --save          Save Output As of a 64 MiB session [--mib 64]
-//   tavlino_bench ... --with stamps|log|stamps,log
+//   tavlino_bench --find          finding in a 64 MiB session [--mib 64]
+//   tavlino_bench ... --with stamps|log|find|hex[,...]
 //                                 the same with timestamps on, a log on disk
-//                                 or both (the workloads with line ends)
+//                                 (the workloads with line ends), the find
+//                                 bar counting as text arrives, or in hex
 //
 // Each measurement runs in a fresh child process so that one run's heap
 // does not weigh on the next one's memory figures, and that process does
@@ -23,6 +25,7 @@
 #include "application.h"
 #include "benchsupport.h"
 #include "copy.h"
+#include "find.h"
 #include "receivedecoder.h"
 #include "reopen.h"
 #include "steady.h"
@@ -584,6 +587,10 @@ int main(int argc, char *argv[])
     if (args.contains(QStringLiteral("--save"))) {
         printHeader();
         return runSave(option("--mib", 64));
+    }
+    if (args.contains(QStringLiteral("--find"))) {
+        printHeader();
+        return runFind(option("--mib", 64));
     }
     if (args.contains(QStringLiteral("--reopen"))) {
         printHeader();

@@ -1,5 +1,6 @@
 #include "benchsupport.h"
 
+#include "hexlines.h"
 #include "linestamps.h"
 #include "panereading.h"
 #include "receivedecoder.h"
@@ -76,6 +77,16 @@ bool withLog()
     return qEnvironmentVariable("TAVLINO_BENCH_WITH").contains(QLatin1String("log"));
 }
 
+bool withFind()
+{
+    return qEnvironmentVariable("TAVLINO_BENCH_WITH").contains(QLatin1String("find"));
+}
+
+bool withHex()
+{
+    return qEnvironmentVariable("TAVLINO_BENCH_WITH").contains(QLatin1String("hex"));
+}
+
 qint64 stampedLines(const QString &text)
 {
     if (text.isEmpty())
@@ -86,7 +97,9 @@ qint64 stampedLines(const QString &text)
 bool tellExpected(int fd, const QByteArray &data)
 {
     ReceiveDecoder decoder;
-    const QString expected = asShown(decoder.decode(data).text);
+    HexLines hex;
+    const QString expected = withHex() ? hex.add(data) + hex.pendingLine()
+                                       : asShown(decoder.decode(data).text);
     const qint64 chars =
         expected.size() + (withStamps() ? stampedLines(expected) * LineStamps::stampLength : 0);
     const QByteArray hash = hashOf(expected);
@@ -167,7 +180,14 @@ OpenWindow::OpenWindow()
         QTimer::singleShot(0, [this] { answerFileDialog(logPath); });
         window.findChild<QAction *>(QStringLiteral("actionLog"))->trigger();
     }
+    if (withHex())
+        window.findChild<QAction *>(QStringLiteral("actionHex"))->trigger();
     window.show();
+    if (withFind()) {
+        window.findChild<QAction *>(QStringLiteral("actionFind"))->trigger();
+        window.findChild<QLineEdit *>(QStringLiteral("input_find"))
+            ->setText(QString::fromLatin1(soughtText));
+    }
     QString slave;
     master = openMaster(&slave);
     auto *com = window.findChild<QComboBox *>(QStringLiteral("input_com"));

@@ -31,10 +31,16 @@ bool tellExpected(int fd, const QByteArray &data);
 // The window's side; the length is -1 if the device could not tell it. Closes
 // the descriptor.
 void hearExpected(int fd, qint64 *chars, QByteArray *hash);
-// What the window is measured with, as TAVLINO_BENCH_WITH says: "stamps"
-// (timestamps on), "log" (a log on disk), or "stamps,log".
+// What the window is measured with, as TAVLINO_BENCH_WITH says, any of
+// "stamps" (timestamps on), "log" (a log on disk), "find" (the find bar open
+// and counting a common pattern as text arrives) and "hex" (the hex view),
+// joined by commas.
 bool withStamps();
 bool withLog();
+bool withFind();
+bool withHex();
+// What the find bar seeks with "find": in most of the lines, in any case.
+constexpr const char *soughtText = "jkl";
 // The lines a stamp begins in text as the pane shows it, the device's alone.
 qint64 stampedLines(const QString &text);
 // As a person would: the path typed into the file dialog Qt shows next, and

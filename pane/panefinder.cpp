@@ -12,7 +12,7 @@ namespace {
 // How long a pass of the event loop counts: the first as the person types
 // (the keystroke's answer), the rest between the pane's own updates, well
 // inside the window's longest stall.
-constexpr int firstSliceMs = 30;
+constexpr int firstSliceMs = 10;
 constexpr int sliceMs = 8;
 // No more are highlighted in one view: a view full of one letter's matches
 // is no help anyway.

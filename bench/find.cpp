@@ -1,0 +1,157 @@
+#include "find.h"
+
+#include "benchsupport.h"
+#include "findbar.h"
+#include "panefinder.h"
+#include "workloads.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextDocument>
+#include <QTimer>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+bool fill(OpenWindow &open, qint64 bytes)
+{
+    const QByteArray data = makeData(*findWorkload("lines"), bytes);
+    fcntl(open.master, F_SETFL, fcntl(open.master, F_GETFL) | O_NONBLOCK);
+    for (qint64 done = 0; done < data.size();) {
+        const ssize_t n = ::write(open.master, data.constData() + done,
+                                  size_t(qMin<qint64>(65536, data.size() - done)));
+        if (n > 0)
+            done += n;
+        else
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    }
+    QElapsedTimer waited;
+    waited.start();
+    while (open.output->document()->characterCount() - 1 < data.size() && waited.elapsed() < 120000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    return open.output->document()->characterCount() - 1 == data.size();
+}
+
+// The event loop runs for `ms`, and the worst lateness of a 5 ms timer
+// meanwhile is kept.
+void wait(int ms, qint64 *worstLateMs, const std::function<bool()> &done = {})
+{
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QEventLoop loop;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        *worstLateMs = qMax(*worstLateMs, now - last - 5);
+        last = now;
+        if (now >= ms || (done && done()))
+            loop.quit();
+    });
+    tick.start(5);
+    loop.exec();
+}
+
+double typeKey(QWidget *into, QChar c)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const int key = c.toUpper().unicode();
+    QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(into, &down);
+    QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(into, &up);
+    // What the keystroke changed is on the screen.
+    into->window()->repaint();
+    return clock.nsecsElapsed() / 1e6;
+}
+
+struct Search {
+    double openMs = 0;
+    double worstKeyMs = 0;
+    double completeS = 0;
+    qint64 lateMs = 0;
+    double nextMs = 0;
+    int total = 0;
+    QString label;
+};
+
+Search search(OpenWindow &open, const QString &text)
+{
+    auto *field = open.window.findChild<QLineEdit *>(QStringLiteral("input_find"));
+    auto *finder = open.window.findChild<PaneFinder *>();
+    Search result;
+    QElapsedTimer opening;
+    opening.start();
+    open.window.findChild<QAction *>(QStringLiteral("actionFind"))->trigger();
+    field->clear();
+    open.window.repaint();
+    result.openMs = opening.nsecsElapsed() / 1e6;
+    wait(150, &result.lateMs);
+    QElapsedTimer sinceLast;
+    for (QChar c : text) {
+        const double keyMs = typeKey(field, c);
+        if (qEnvironmentVariableIsSet("TAVLINO_BENCH_KEYS"))
+            std::fprintf(stderr, "%c %.1f ms\n", char(c.unicode()), keyMs);
+        result.worstKeyMs = qMax(result.worstKeyMs, keyMs);
+        sinceLast.start();
+        // A quick typist: a key every 150 ms.
+        if (c != text.back())
+            wait(150, &result.lateMs);
+    }
+    wait(10000, &result.lateMs, [&] { return finder->isComplete(); });
+    result.completeS = sinceLast.nsecsElapsed() / 1e9;
+    result.total = finder->total();
+    QElapsedTimer clock;
+    clock.start();
+    open.window.findChild<QAction *>(QStringLiteral("actionFindNext"))->trigger();
+    open.window.repaint();
+    result.nextMs = clock.nsecsElapsed() / 1e6;
+    QCoreApplication::processEvents();
+    result.label = open.window.findChild<QLabel *>(QStringLiteral("lbl_findCount"))->text();
+    return result;
+}
+
+} // namespace
+
+int runFind(int mebibytes)
+{
+    OpenWindow open;
+    const qint64 bytes = qint64(mebibytes) * 1048576;
+    if (!fill(open, bytes)) {
+        std::printf("the session did not arrive whole\n");
+        return 1;
+    }
+    const qint64 lines = bytes / 81;
+    // The line in the middle, there once; and three letters in every line,
+    // typed without capitals, so case does not matter.
+    const QString once = QString::number(lines / 2).rightJustified(8, u'0');
+    const QString common = QString::fromLatin1(soughtText);
+    std::printf("Find in %d MiB of 80-character lines (%lld lines), typed a key every 150 ms\n\n",
+                mebibytes, lines);
+    std::printf("| sought | matches | Ctrl+F | worst keystroke | count complete after the last "
+                "key | latest timer | F3 | bar says |\n|---|---:|---:|---:|---:|---:|---:|---|\n");
+    bool met = true;
+    for (const QString &text : {once, common}) {
+        const Search s = search(open, text);
+        std::printf("| `%s` | %d | %.1f ms | %.1f ms | %.2f s | %lld ms | %.1f ms | %s |\n",
+                    qPrintable(text), s.total, s.openMs, s.worstKeyMs, s.completeS, s.lateMs, s.nextMs,
+                    qPrintable(s.label));
+        const bool right = text == once ? s.total == 1 : s.total >= lines - 1;
+        met = met && right && s.openMs <= 100 && s.worstKeyMs <= 100 && s.completeS <= 1.2;
+        if (!right)
+            std::printf("MISSED: %d matches of `%s`\n", s.total, qPrintable(text));
+    }
+    std::printf("\n%s each keystroke within 100 ms and the count complete within about 1 s\n",
+                met ? "met:   " : "MISSED:");
+    return met ? 0 : 1;
+}
