@@ -98,8 +98,8 @@ bool tellExpected(int fd, const QByteArray &data)
 {
     ReceiveDecoder decoder;
     HexLines hex;
-    const QString expected = withHex() ? hex.add(data) + hex.pendingLine()
-                                       : asShown(decoder.decode(data).text);
+    const QString expected =
+        withHex() ? hex.add(data) + hex.pendingLine() : asShown(decoder.decode(data).text);
     const qint64 chars =
         expected.size() + (withStamps() ? stampedLines(expected) * LineStamps::stampLength : 0);
     const QByteArray hash = hashOf(expected);

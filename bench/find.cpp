@@ -144,8 +144,8 @@ int runFind(int mebibytes)
     for (const QString &text : {once, common}) {
         const Search s = search(open, text);
         std::printf("| `%s` | %d | %.1f ms | %.1f ms | %.2f s | %lld ms | %.1f ms | %s |\n",
-                    qPrintable(text), s.total, s.openMs, s.worstKeyMs, s.completeS, s.lateMs, s.nextMs,
-                    qPrintable(s.label));
+                    qPrintable(text), s.total, s.openMs, s.worstKeyMs, s.completeS, s.lateMs,
+                    s.nextMs, qPrintable(s.label));
         const bool right = text == once ? s.total == 1 : s.total >= lines - 1;
         met = met && right && s.openMs <= 100 && s.worstKeyMs <= 100 && s.completeS <= 1.2;
         if (!right)

@@ -30,8 +30,7 @@ QColor mixed(const QColor &a, const QColor &b, qreal ofA)
 
 PaneFinder::PaneFinder(QPlainTextEdit *pane) : QObject(pane), pane(pane)
 {
-    connect(pane->verticalScrollBar(), &QScrollBar::valueChanged, this,
-            &PaneFinder::highlightView);
+    connect(pane->verticalScrollBar(), &QScrollBar::valueChanged, this, &PaneFinder::highlightView);
     pane->viewport()->installEventFilter(this);
 }
 
@@ -324,10 +323,9 @@ void PaneFinder::highlightView()
     if (!pattern.isEmpty()) {
         const QWidget *view = pane->viewport();
         QTextBlock block = pane->cursorForPosition(QPoint(0, 0)).block();
-        const int bottom =
-            pane->cursorForPosition(QPoint(view->width() - 1, view->height() - 1))
-                .block()
-                .blockNumber();
+        const int bottom = pane->cursorForPosition(QPoint(view->width() - 1, view->height() - 1))
+                               .block()
+                               .blockNumber();
         for (; block.isValid() && block.blockNumber() <= bottom && inView.size() < mostHighlighted;
              block = block.next()) {
             const int number = block.blockNumber();
@@ -345,8 +343,8 @@ void PaneFinder::highlightView()
     if (!inView.isEmpty()) {
         const QPalette palette = pane->palette();
         QTextCharFormat others;
-        others.setBackground(mixed(palette.color(QPalette::Highlight),
-                                   palette.color(QPalette::Base), 0.35));
+        others.setBackground(
+            mixed(palette.color(QPalette::Highlight), palette.color(QPalette::Base), 0.35));
         QTextCharFormat current;
         current.setBackground(palette.color(QPalette::Highlight));
         current.setForeground(palette.color(QPalette::HighlightedText));
@@ -354,8 +352,8 @@ void PaneFinder::highlightView()
             QTextCursor cursor(pane->document());
             cursor.setPosition(inView.at(i).first);
             cursor.setPosition(inView.at(i).first + inView.at(i).second, QTextCursor::KeepAnchor);
-            const bool isMatch = cursor.selectionStart() == match.selectionStart() &&
-                                 match.hasSelection();
+            const bool isMatch =
+                cursor.selectionStart() == match.selectionStart() && match.hasSelection();
             selections.append({cursor, isMatch ? current : others});
         }
     }

@@ -208,10 +208,9 @@ private slots:
         QSettings store(QStringLiteral("Orvek"), QStringLiteral("Tavlino"));
         QStringList keys = store.allKeys();
         keys.sort();
-        QCOMPARE(keys,
-                 QStringList({"baudRate", "dataBits", "dtr", "flowControl", "hex", "lineEnd",
-                              "localEcho", "logRaw", "parity", "rts", "sendEscapes", "stopBits",
-                              "timestamps", "zoom"}));
+        QCOMPARE(keys, QStringList({"baudRate", "dataBits", "dtr", "flowControl", "hex", "lineEnd",
+                                    "localEcho", "logRaw", "parity", "rts", "sendEscapes",
+                                    "stopBits", "timestamps", "zoom"}));
         QCOMPARE(store.value(QStringLiteral("zoom")).toInt(), 125);
 
         Tavlino again;

@@ -29,7 +29,6 @@
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
-#include <QToolButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
@@ -40,6 +39,8 @@
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTimer>
+#include <QWheelEvent>
+#include <QToolButton>
 
 #include <algorithm>
 #include <cstdio>
@@ -376,11 +377,11 @@ private slots:
             }
             entries << entry;
         }
-        QCOMPARE(entries,
-                 QStringList({"&DTR [x]", "&RTS [x]", "Send &Break", "-", "Data B&its &5 &6 &7 &8*",
-                              "&Parity &None* &Even &Odd &Mark &Space", "&Stop Bits &1* 1&.5 &2",
-                              "&Flow Control &None* &RTS/CTS &XON/XOFF", "-",
-                              "Send &Escapes [ ]"}));
+        QCOMPARE(
+            entries,
+            QStringList({"&DTR [x]", "&RTS [x]", "Send &Break", "-", "Data B&its &5 &6 &7 &8*",
+                         "&Parity &None* &Even &Odd &Mark &Space", "&Stop Bits &1* 1&.5 &2",
+                         "&Flow Control &None* &RTS/CTS &XON/XOFF", "-", "Send &Escapes [ ]"}));
         QVERIFY(!widget<QAction>("actionBreak")->isEnabled());
         // Termios has no 1.5 stop bits.
         QCOMPARE(widget<QAction>("actionStopBits15")->isEnabled(), onWindows);
@@ -544,6 +545,35 @@ private slots:
         for (const auto &relation : access->relations(QAccessible::Label))
             labelled = labelled || relation.first == labelAccess;
         QVERIFY(labelled);
+    }
+
+    // Ctrl+plus (or Ctrl+= where plus needs Shift), Ctrl+minus, Ctrl+0 and
+    // Ctrl+wheel step the pane's text; the other controls keep theirs.
+    void zoomStepsThePaneAlone()
+    {
+        const qreal normal = output()->font().pointSizeF();
+        const QFont inputFont = input()->font();
+        const auto percent = [&] { return qRound(output()->font().pointSizeF() / normal * 100); };
+        output()->setFocus();
+        QTest::keyClick(output(), Qt::Key_Plus, Qt::ControlModifier);
+        QCOMPARE(percent(), 110);
+        QTest::keyClick(output(), Qt::Key_Equal, Qt::ControlModifier);
+        QCOMPARE(percent(), 125);
+        QTest::keyClick(output(), Qt::Key_Minus, Qt::ControlModifier);
+        QCOMPARE(percent(), 110);
+        QTest::keyClick(output(), Qt::Key_0, Qt::ControlModifier);
+        QCOMPARE(percent(), 100);
+        const QPoint middle = output()->viewport()->rect().center();
+        QWheelEvent notch(middle, output()->viewport()->mapToGlobal(middle), QPoint(),
+                          QPoint(0, 120), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase,
+                          false);
+        QApplication::sendEvent(output()->viewport(), &notch);
+        QCOMPARE(percent(), 110);
+        for (int i = 0; i < 20; ++i)
+            widget<QAction>("actionZoomIn")->trigger();
+        QCOMPARE(percent(), 400);
+        QVERIFY(!widget<QAction>("actionZoomIn")->isEnabled());
+        QCOMPARE(input()->font(), inputFont);
     }
 
     void tabGoesTopToBottomLeftToRight()
@@ -839,16 +869,16 @@ private slots:
         // shows the line as typed.
         QTest::newRow("backslashes, escapes off")
             << 0 << "\\x41\\n\\0" << QByteArray("\\x41\\n\\0") << "( \\x41\\n\\0 )" << false;
-        QTest::newRow("each escape") << 2 << "\\x41\\xfF\\r\\n\\t\\0\\\\"
-                                     << QByteArray("A\xff\r\n\t\0\\\r\n", 9)
-                                     << "( \\x41\\xfF\\r\\n\\t\\0\\\\\\r\\n )" << true;
+        QTest::newRow("each escape")
+            << 2 << "\\x41\\xfF\\r\\n\\t\\0\\\\" << QByteArray("A\xff\r\n\t\0\\\r\n", 9)
+            << "( \\x41\\xfF\\r\\n\\t\\0\\\\\\r\\n )" << true;
         QTest::newRow("one hex digit at the end")
             << 0 << "\\x4" << QByteArray("\x04") << "( \\x4 )" << true;
         QTest::newRow("escapes that name nothing")
             << 0 << "\\xg \\q \\" << QByteArray("\\xg \\q \\") << "( \\xg \\q \\ )" << true;
-        QTest::newRow("a NUL between UTF-8") << 0 << QStringLiteral("é\\0ü")
-                                            << QByteArray("\xc3\xa9\0\xc3\xbc", 5)
-                                            << QStringLiteral("( é\\0ü )") << true;
+        QTest::newRow("a NUL between UTF-8")
+            << 0 << QStringLiteral("é\\0ü") << QByteArray("\xc3\xa9\0\xc3\xbc", 5)
+            << QStringLiteral("( é\\0ü )") << true;
     }
     void sendWritesTheLineEndAndEchoes()
     {
@@ -2251,8 +2281,8 @@ private slots:
         QCOMPARE(said.last().first().toString(), QStringLiteral("1 of 6"));
         // Forward, back, and round both ends.
         const QList<QPair<int, Qt::KeyboardModifiers>> steps = {
-            {Qt::Key_Return, Qt::NoModifier}, {Qt::Key_F3, Qt::NoModifier},
-            {Qt::Key_F3, Qt::ShiftModifier},  {Qt::Key_Return, Qt::ShiftModifier},
+            {Qt::Key_Return, Qt::NoModifier},    {Qt::Key_F3, Qt::NoModifier},
+            {Qt::Key_F3, Qt::ShiftModifier},     {Qt::Key_Return, Qt::ShiftModifier},
             {Qt::Key_Return, Qt::ShiftModifier}, {Qt::Key_Return, Qt::NoModifier}};
         const QStringList expected = {"2 of 6", "3 of 6", "2 of 6", "1 of 6", "6 of 6", "1 of 6"};
         for (int i = 0; i < steps.size(); ++i) {
@@ -2290,7 +2320,6 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), input());
         QVERIFY(output()->extraSelections().isEmpty());
     }
-
 };
 
 TAVLINO_TEST_MAIN(TerminalTest)
