@@ -167,6 +167,19 @@ struct SteadyRow {
 
 } // namespace
 
+namespace {
+
+// The byte a character of a hex dump shows: 66 characters for every 16
+// bytes, three for each in the hex column, one in the characters'.
+qint64 hexByteOf(qint64 character)
+{
+    const qint64 line = character / 66;
+    const qint64 column = character % 66;
+    return line * 16 + (column < 48 ? column / 3 : qMin<qint64>(15, qMax<qint64>(0, column - 49)));
+}
+
+} // namespace
+
 int runSteadyCase(int bytesPerSecond, int seconds, int width, int height, int quietSeconds,
                   const QByteArray &workload)
 {
@@ -223,7 +236,9 @@ int runSteadyCase(int bytesPerSecond, int seconds, int width, int height, int qu
     const QVector<qint64> byteOf = bytesOfCharacters(*sent, qint64(bytesPerSecond) * seconds);
     qint64 worstLagNs = 0;
     for (const Update &update : std::as_const(shownAt)) {
-        const qint64 byte = update.oldest < byteOf.size() ? byteOf.at(int(update.oldest)) : 0;
+        const qint64 byte = withHex() ? hexByteOf(update.oldest)
+                            : update.oldest < byteOf.size() ? byteOf.at(int(update.oldest))
+                                                            : 0;
         worstLagNs = qMax(worstLagNs, update.shownNs - device.writtenAtNs(byte));
     }
     const qint64 updates = shownAt.size();

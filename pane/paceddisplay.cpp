@@ -15,6 +15,10 @@ namespace {
 // pieces gave no shorter worst stall and made text without a place to wrap
 // (a hex dump) half again as slow: every insert lays out the visible end.
 constexpr int largestInsert = 256 * 1024;
+// Characters of queue kept between updates. A buffer handed back and taken
+// anew for each update is faulted in page by page every time, a third of
+// what an 80-column burst cost; a burst's larger queue is handed back.
+constexpr int keptQueue = 1024 * 1024;
 
 } // namespace
 
@@ -47,6 +51,18 @@ PacedDisplay::PacedDisplay(QPlainTextEdit *pane, QObject *parent) : QObject(pare
     // layout for each one: the longer the session, the longer the window
     // froze (up to a second at 64 MiB of short lines).
     pane->setWordWrapMode(QTextOption::WrapAnywhere);
+    emptyQueue();
+}
+
+// Qt 5 keeps an emptied string's buffer only while its capacity is
+// reserved; Qt 6 always does.
+void PacedDisplay::emptyQueue()
+{
+    if (received.capacity() > keptQueue)
+        received = QString();
+    received.resize(0);
+    if (received.capacity() < keptQueue)
+        received.reserve(keptQueue);
 }
 
 void PacedDisplay::append(const StyledText &text)
@@ -133,10 +149,11 @@ void PacedDisplay::scheduleShow()
     QTimer::singleShot(wait, this, &PacedDisplay::showDue);
 }
 
-bool PacedDisplay::canWaitInDriver(qint64 bytes) const
+bool PacedDisplay::canWaitInDriver(qint64 bytes, qreal charsPerByte) const
 {
-    return showScheduled && showIsPaced && lastUpdateLength < PacedDisplay::ttyReadBuffer &&
-           received.size() - shownUpTo + bytes < PacedDisplay::ttyReadBuffer;
+    const qreal trickle = PacedDisplay::ttyReadBuffer * charsPerByte;
+    return showScheduled && showIsPaced && lastUpdateLength < trickle &&
+           received.size() - shownUpTo + bytes * charsPerByte < trickle;
 }
 
 int PacedDisplay::waitBeforeShowing(qint64 sinceShownMs)
@@ -183,7 +200,7 @@ void PacedDisplay::clear()
         shownStyle = styles.last().style;
     styles.clear();
     nextStyle = 0;
-    received.clear();
+    emptyQueue();
     shownUpTo = 0;
     tailStamp.clear();
     tailLine.clear();
@@ -240,7 +257,7 @@ void PacedDisplay::showNextPiece()
     // Drop what is shown once it is most of the buffer, so that moving the
     // rest down costs no more than the pieces already shown.
     if (shownUpTo == received.size()) {
-        received.clear();
+        emptyQueue();
         shownUpTo = 0;
         styles.clear();
         nextStyle = 0;

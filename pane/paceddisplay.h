@@ -78,8 +78,9 @@ public:
     // Whether `bytes` more, and what follows them, may wait in the driver
     // until the next update instead of being queued here: only while the
     // pane waits out its pace at a trickle, where the last update and what
-    // is queued are each less than a tty's own read buffer holds.
-    bool canWaitInDriver(qint64 bytes) const;
+    // is queued came of less than a tty's own read buffer holds. Each byte
+    // is shown as `charsPerByte` characters (a hex dump's four and more).
+    bool canWaitInDriver(qint64 bytes, qreal charsPerByte = 1) const;
     // Whether text that arrives now waits for an update already due.
     bool isWaitingOutPace() const { return showScheduled && showIsPaced; }
 
@@ -90,6 +91,7 @@ Q_SIGNALS:
 
 private:
     void insertOwnLine(const QString &line, const QString &stamp, OwnLine kind);
+    void emptyQueue();
     void scheduleShow();
     void showDue();
     bool hasUnshownText() const;

@@ -13,6 +13,8 @@ class HexLines
 {
 public:
     static constexpr int bytesPerLine = 16;
+    // What the pane shows of each byte: a line of sixteen is 66 characters.
+    static constexpr qreal charsPerByte = (bytesPerLine * 4 + 2) / qreal(bytesPerLine);
 
     // The lines that `bytes` complete, each ending in '\n'.
     QString add(const QByteArray &bytes);

@@ -365,7 +365,8 @@ void Tavlino::dataReadyToRead()
         return;
 #ifdef Q_OS_UNIX
     // Stamped lines are read as they come, or nearly.
-    if (!stamps.isOn() && display->canWaitInDriver(serial->bytesAvailable())) {
+    const qreal charsPerByte = ui->actionHex->isChecked() ? HexLines::charsPerByte : 1;
+    if (!stamps.isOn() && display->canWaitInDriver(serial->bytesAvailable(), charsPerByte)) {
         holdReads();
         return;
     }
@@ -381,7 +382,7 @@ void Tavlino::dataReadyToRead()
     // stamped line's wait is short, and only at a trickle: once the read
     // has caught up with the device.
     if (stamps.isOn() ? dense && display->isWaitingOutPace() && bytesInDriver(*serial) == 0
-                      : display->canWaitInDriver(0))
+                      : display->canWaitInDriver(0, charsPerByte))
         holdReads();
 #else
     Q_UNUSED(dense)
@@ -416,7 +417,10 @@ void Tavlino::showHex(const QByteArray &bytes)
         lines.prepend(u'\n');
     const QTime now = stamps.isOn() ? stamps.now() : QTime();
     // In the pane's own colours, whatever colour the device's text had.
-    const StyledText shown = stamps.received(StyledText{lines, {{0, TextStyle()}}}, true, now);
+    StyledText hexText{lines, {}};
+    if (!lines.isEmpty())
+        hexText.changes.append({0, TextStyle()});
+    const StyledText shown = stamps.received(hexText, true, now);
     // A line begun in this read has this read's time.
     if (hex.hasPending())
         stamps.received(StyledText(), true, now);
