@@ -12,6 +12,7 @@
 //                                 92,160 bytes a second [--seconds 20] [--runs 3]
 //   tavlino_bench --save          Save Output As of a 64 MiB session [--mib 64]
 //   tavlino_bench --find          finding in a 64 MiB session [--mib 64]
+//   tavlino_bench --zoom          scrolling and resizing it, normal and largest
 //   tavlino_bench ... --with stamps|log|find|hex[,...]
 //                                 the same with timestamps on, a log on disk
 //                                 (the workloads with line ends), the find
@@ -587,6 +588,10 @@ int main(int argc, char *argv[])
     if (args.contains(QStringLiteral("--save"))) {
         printHeader();
         return runSave(option("--mib", 64));
+    }
+    if (args.contains(QStringLiteral("--zoom"))) {
+        printHeader();
+        return runZoom(option("--mib", 64));
     }
     if (args.contains(QStringLiteral("--find"))) {
         printHeader();

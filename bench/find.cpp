@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -122,6 +123,76 @@ Search search(OpenWindow &open, const QString &text)
 }
 
 } // namespace
+
+namespace {
+
+double timedMs(QWidget *window, const std::function<void()> &step)
+{
+    QElapsedTimer clock;
+    clock.start();
+    step();
+    QCoreApplication::processEvents();
+    window->repaint();
+    return clock.nsecsElapsed() / 1e6;
+}
+
+void pressIn(QWidget *widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QKeyEvent down(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(widget, &down);
+    QKeyEvent up(QEvent::KeyRelease, key, modifiers);
+    QApplication::sendEvent(widget, &up);
+}
+
+} // namespace
+
+int runZoom(int mebibytes)
+{
+    OpenWindow open;
+    open.window.resize(1000, 900);
+    if (!fill(open, qint64(mebibytes) * 1048576)) {
+        std::printf("the session did not arrive whole\n");
+        return 1;
+    }
+    QWidget *window = &open.window;
+    QPlainTextEdit *pane = open.output;
+    auto *zoomIn = window->findChild<QAction *>(QStringLiteral("actionZoomIn"));
+    std::printf("Scrolling and resizing %d MiB of 80-character lines at 1000×900, at the normal "
+                "size and the largest (the time until the window is painted again)\n\n",
+                mebibytes);
+    std::printf("| text size | zoom step to it | worst of 30 PgUp | Ctrl+Home | Ctrl+End | "
+                "40 px narrower | back |\n|---|---:|---:|---:|---:|---:|---:|\n");
+    double normalWorst = 0;
+    bool met = true;
+    for (const bool largest : {false, true}) {
+        double zoomMs = 0;
+        while (largest && zoomIn->isEnabled())
+            zoomMs = timedMs(window, [&] { zoomIn->trigger(); });
+        pane->setFocus();
+        pressIn(pane, Qt::Key_End, Qt::ControlModifier);
+        double pageUp = 0;
+        for (int i = 0; i < 30; ++i)
+            pageUp = qMax(pageUp, timedMs(window, [&] { pressIn(pane, Qt::Key_PageUp); }));
+        const double home =
+            timedMs(window, [&] { pressIn(pane, Qt::Key_Home, Qt::ControlModifier); });
+        const double end = timedMs(window, [&] { pressIn(pane, Qt::Key_End, Qt::ControlModifier); });
+        const double narrower = timedMs(window, [&] { window->resize(960, 900); });
+        const double back = timedMs(window, [&] { window->resize(1000, 900); });
+        const double worst = qMax(qMax(pageUp, home), qMax(end, qMax(narrower, back)));
+        std::printf("| %s | %s | %.1f ms | %.1f ms | %.1f ms | %.1f ms | %.1f ms |\n",
+                    largest ? "400 %" : "100 %",
+                    largest ? qPrintable(QString::asprintf("%.1f ms", zoomMs)) : "–", pageUp, home,
+                    end, narrower, back);
+        if (!largest)
+            normalWorst = worst;
+        else
+            met = worst <= qMax(2 * normalWorst, 100.0);
+    }
+    std::printf("\n%s as quick at the largest size as at the normal one (at most twice its worst "
+                "step, or 100 ms)\n",
+                met ? "met:   " : "MISSED:");
+    return met ? 0 : 1;
+}
 
 int runFind(int mebibytes)
 {

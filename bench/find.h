@@ -8,5 +8,8 @@
 // window's timers ever ran meanwhile, how long F3 took, and whether the
 // targets hold.
 int runFind(int mebibytes);
+// Scrolling through a long session a page at a time, to its start and end,
+// and resizing the window, at the pane's normal text size and its largest.
+int runZoom(int mebibytes);
 
 #endif // FIND_H
