@@ -148,7 +148,8 @@ int PaneFinder::current() const
         index += counts.at(i);
     }
     const int offset = match.selectionStart() - block.position();
-    for (int at : matchesIn(block.text())) {
+    const QVector<int> found = matchesIn(block.text());
+    for (int at : found) {
         if (at >= offset)
             break;
         ++index;
@@ -261,7 +262,8 @@ int PaneFinder::nextMatchFrom(int position) const
 {
     const QTextDocument *document = pane->document();
     const QTextBlock start = document->findBlock(position);
-    for (int at : matchesIn(start.text())) {
+    const QVector<int> here = matchesIn(start.text());
+    for (int at : here) {
         if (start.position() + at >= position)
             return start.position() + at;
     }
@@ -331,7 +333,8 @@ void PaneFinder::highlightView()
             const int number = block.blockNumber();
             if (number < counts.size() && counts.at(number) == 0)
                 continue;
-            for (int at : matchesIn(block.text()))
+            const QVector<int> found = matchesIn(block.text());
+            for (int at : found)
                 inView.append({block.position() + at, int(pattern.size())});
         }
         inView.append({match.selectionStart(), match.selectionEnd()});

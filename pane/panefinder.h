@@ -3,11 +3,11 @@
 
 #include <QObject>
 #include <QPair>
+#include <QPlainTextEdit>
 #include <QString>
 #include <QTextCursor>
 #include <QVector>
 
-class QPlainTextEdit;
 class QTextBlock;
 
 // Finds text in the pane while the device goes on adding to it. Every
