@@ -26,15 +26,21 @@ bool drawsFixedWidth(const QFont &font)
 
 // A platform without a theme of its own (Qt's offscreen and minimal ones, a
 // bare X server with no desktop's settings) gives its general font as the
-// fixed one: then the font configuration's monospace.
+// fixed one, and Wine a Courier New it draws in a proportional face: then
+// the first of the usual fixed-width families that is there.
 QFont fixedFont()
 {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     if (drawsFixedWidth(font))
         return font;
-    font.setFamily(QStringLiteral("monospace"));
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
+    for (const char *family : {"monospace", "DejaVu Sans Mono", "Noto Sans Mono", "Liberation Mono",
+                               "Consolas", "Cascadia Mono", "Lucida Console"}) {
+        font.setFamily(QString::fromLatin1(family));
+        if (drawsFixedWidth(font))
+            return font;
+    }
     return font;
 }
 
