@@ -16,8 +16,8 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <functional>
 #include <fcntl.h>
+#include <functional>
 #include <unistd.h>
 
 namespace {
@@ -175,7 +175,8 @@ int runZoom(int mebibytes)
             pageUp = qMax(pageUp, timedMs(window, [&] { pressIn(pane, Qt::Key_PageUp); }));
         const double home =
             timedMs(window, [&] { pressIn(pane, Qt::Key_Home, Qt::ControlModifier); });
-        const double end = timedMs(window, [&] { pressIn(pane, Qt::Key_End, Qt::ControlModifier); });
+        const double end =
+            timedMs(window, [&] { pressIn(pane, Qt::Key_End, Qt::ControlModifier); });
         const double narrower = timedMs(window, [&] { window->resize(960, 900); });
         const double back = timedMs(window, [&] { window->resize(1000, 900); });
         const double worst = qMax(qMax(pageUp, home), qMax(end, qMax(narrower, back)));

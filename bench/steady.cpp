@@ -236,7 +236,7 @@ int runSteadyCase(int bytesPerSecond, int seconds, int width, int height, int qu
     const QVector<qint64> byteOf = bytesOfCharacters(*sent, qint64(bytesPerSecond) * seconds);
     qint64 worstLagNs = 0;
     for (const Update &update : std::as_const(shownAt)) {
-        const qint64 byte = withHex() ? hexByteOf(update.oldest)
+        const qint64 byte = withHex()                       ? hexByteOf(update.oldest)
                             : update.oldest < byteOf.size() ? byteOf.at(int(update.oldest))
                                                             : 0;
         worstLagNs = qMax(worstLagNs, update.shownNs - device.writtenAtNs(byte));

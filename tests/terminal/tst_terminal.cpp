@@ -39,8 +39,8 @@
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTimer>
-#include <QWheelEvent>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cstdio>
