@@ -162,7 +162,7 @@ int PaneFinder::current() const
 void PaneFinder::documentChanged(int from, int, int)
 {
     QTextDocument *document = pane->document();
-    const int changed = document->findBlock(from).blockNumber();
+    const int changed = qMax(0, document->findBlock(from).blockNumber());
     for (int i = changed; i < counts.size(); ++i) {
         if (counts.at(i) < 0)
             --uncounted;

@@ -2244,6 +2244,42 @@ private slots:
         QTRY_COMPARE(shown(), whole + QStringLiteral("\nok\n"));
     }
 
+    // A hex line begun in one read and finished in the next has the first
+    // read's time; the log has what the pane shows, hex and text.
+    void hexLinesAreStampedAndLoggedAsShown()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("hex.log"));
+        widget<QAction>("actionTimestamps")->trigger();
+        widget<QAction>("actionHex")->trigger();
+        QVERIFY(openDevice());
+        startLog(path);
+        QVERIFY(widget<QAction>("actionLog")->isChecked());
+        QVERIFY(deliver(QByteArray(10, 'a')));
+        QTRY_VERIFY(shown().endsWith(QLatin1String("aaaaaaaaaa")));
+        QTest::qWait(30);
+        const QTime between = QTime::currentTime();
+        QVERIFY(deliver(QByteArray(10, 'b')));
+        QTRY_VERIFY(shown().endsWith(QLatin1String("  bbbb")));
+        const QStringList lines = shown().split(u'\n');
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(
+            unstamped(lines[0]),
+            QStringLiteral("61 61 61 61 61 61 61 61 61 61 62 62 62 62 62 62  aaaaaaaaaabbbbbb"));
+        QCOMPARE(unstamped(lines[1]),
+                 QStringLiteral("62 62 62 62") + QString(38, u' ') + QStringLiteral("bbbb"));
+        QVERIFY(stampOf(lines[0]).isValid() && stampOf(lines[0]) < between);
+        QVERIFY(stampOf(lines[1]) >= between);
+        widget<QAction>("actionHex")->trigger();
+        QVERIFY(deliver("ok\r\n"));
+        QTRY_VERIFY(shown().endsWith(QLatin1String(" ok\n")));
+        const QString pane = copied();
+        window->close();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()), pane);
+    }
+
     void findGoesFromMatchToMatch()
     {
         QVERIFY(openDevice());
@@ -2268,7 +2304,8 @@ private slots:
         const auto matchLine = [this] {
             const QTextCursor match = output()->textCursor();
             const QString text = shown();
-            const int start = int(text.lastIndexOf(u'\n', match.selectionStart() - 1)) + 1;
+            const int at = match.selectionStart();
+            const int start = at == 0 ? 0 : int(text.lastIndexOf(u'\n', at - 1)) + 1;
             return text.mid(start, text.indexOf(u'\n', start) - start);
         };
 
