@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -21,6 +22,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSerialPort>
+#include <QTextDocument>
 
 #include <cerrno>
 #include <cstdlib>
@@ -224,4 +226,24 @@ bool OpenWindow::holds(qint64 chars, const QByteArray &hash)
     const QString logged = QString::fromUtf8(file.readAll());
     const QString all = PaneReading::allText(*output);
     return cleared ? logged.endsWith(all) : logged == all;
+}
+
+bool OpenWindow::fill(qint64 bytes)
+{
+    const QByteArray data = makeData(*findWorkload("lines"), bytes);
+    // The window reads only while this waits for it.
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    for (qint64 done = 0; done < data.size();) {
+        const ssize_t n = ::write(master, data.constData() + done,
+                                  size_t(qMin<qint64>(65536, data.size() - done)));
+        if (n > 0)
+            done += n;
+        else
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    }
+    QElapsedTimer waited;
+    waited.start();
+    while (output->document()->characterCount() - 1 < data.size() && waited.elapsed() < 120000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    return output->document()->characterCount() - 1 == data.size();
 }

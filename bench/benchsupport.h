@@ -65,6 +65,9 @@ struct OpenWindow {
     // text without them has this hash; and with a log on, whether the log,
     // closed now, holds what the pane shows.
     bool holds(qint64 chars, const QByteArray &hash);
+    // A long session: `bytes` of 80-character lines written as fast as the
+    // pty takes them, until the pane shows them all. Whether it does.
+    bool fill(qint64 bytes);
     OpenWindow(const OpenWindow &) = delete;
     OpenWindow &operator=(const OpenWindow &) = delete;
 };

@@ -15,8 +15,6 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -31,32 +29,12 @@ void press(QWidget *widget, Qt::Key key)
     QApplication::sendEvent(widget, &up);
 }
 
-bool fill(OpenWindow &open, qint64 bytes)
-{
-    const QByteArray data = makeData(*findWorkload("lines"), bytes);
-    // The window reads only while this waits for it.
-    fcntl(open.master, F_SETFL, fcntl(open.master, F_GETFL) | O_NONBLOCK);
-    for (qint64 done = 0; done < data.size();) {
-        const ssize_t n = ::write(open.master, data.constData() + done,
-                                  size_t(qMin<qint64>(65536, data.size() - done)));
-        if (n > 0)
-            done += n;
-        else
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
-    QElapsedTimer waited;
-    waited.start();
-    while (open.output->document()->characterCount() - 1 < data.size() && waited.elapsed() < 120000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
-    return open.output->document()->characterCount() - 1 == data.size();
-}
-
 } // namespace
 
 int runCopy(int mebibytes)
 {
     OpenWindow open;
-    if (!fill(open, qint64(mebibytes) * 1048576)) {
+    if (!open.fill(qint64(mebibytes) * 1048576)) {
         std::printf("the session did not arrive whole\n");
         return 1;
     }
@@ -93,7 +71,7 @@ int runCopy(int mebibytes)
 int runSave(int mebibytes)
 {
     OpenWindow open;
-    if (!fill(open, qint64(mebibytes) * 1048576)) {
+    if (!open.fill(qint64(mebibytes) * 1048576)) {
         std::printf("the session did not arrive whole\n");
         return 1;
     }

@@ -16,30 +16,9 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <fcntl.h>
 #include <functional>
-#include <unistd.h>
 
 namespace {
-
-bool fill(OpenWindow &open, qint64 bytes)
-{
-    const QByteArray data = makeData(*findWorkload("lines"), bytes);
-    fcntl(open.master, F_SETFL, fcntl(open.master, F_GETFL) | O_NONBLOCK);
-    for (qint64 done = 0; done < data.size();) {
-        const ssize_t n = ::write(open.master, data.constData() + done,
-                                  size_t(qMin<qint64>(65536, data.size() - done)));
-        if (n > 0)
-            done += n;
-        else
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
-    QElapsedTimer waited;
-    waited.start();
-    while (open.output->document()->characterCount() - 1 < data.size() && waited.elapsed() < 120000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
-    return open.output->document()->characterCount() - 1 == data.size();
-}
 
 // The event loop runs for `ms`, and the worst lateness of a 5 ms timer
 // meanwhile is kept.
@@ -150,7 +129,7 @@ int runZoom(int mebibytes)
 {
     OpenWindow open;
     open.window.resize(1000, 900);
-    if (!fill(open, qint64(mebibytes) * 1048576)) {
+    if (!open.fill(qint64(mebibytes) * 1048576)) {
         std::printf("the session did not arrive whole\n");
         return 1;
     }
@@ -199,7 +178,7 @@ int runFind(int mebibytes)
 {
     OpenWindow open;
     const qint64 bytes = qint64(mebibytes) * 1048576;
-    if (!fill(open, bytes)) {
+    if (!open.fill(bytes)) {
         std::printf("the session did not arrive whole\n");
         return 1;
     }

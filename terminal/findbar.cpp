@@ -76,16 +76,16 @@ void FindBar::close()
 
 void FindBar::goNext()
 {
-    if (!controls.bar->isVisible() || controls.text->text().isEmpty()) {
-        open();
-        return;
-    }
-    sayWhenComplete = true;
-    said.clear();
-    finder->next();
+    go(&PaneFinder::next);
 }
 
 void FindBar::goPrevious()
+{
+    go(&PaneFinder::previous);
+}
+
+// F3 with the bar closed, or nothing typed, opens it.
+void FindBar::go(void (PaneFinder::*step)())
 {
     if (!controls.bar->isVisible() || controls.text->text().isEmpty()) {
         open();
@@ -93,7 +93,7 @@ void FindBar::goPrevious()
     }
     sayWhenComplete = true;
     said.clear();
-    finder->previous();
+    (finder->*step)();
 }
 
 void FindBar::showResult()

@@ -45,6 +45,7 @@ private:
     void close();
     void goNext();
     void goPrevious();
+    void go(void (PaneFinder::*step)());
     void showResult();
 
     Controls controls;
